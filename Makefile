@@ -1,0 +1,18 @@
+# One-word entry points; CMake does the work in build/.
+BUILD ?= build
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all configure test demo bench clean
+
+all: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+configure:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+test: all
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf $(BUILD)

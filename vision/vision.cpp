@@ -1,0 +1,87 @@
+#include "vision/vision.h"
+
+ST_Vision g_stVision{TvlStaticZero::kTag};
+
+ST_Vision::ST_Vision() = default;
+ST_Vision::~ST_Vision() = default;
+
+int VisionInit() {
+    g_stVision.dVisInitVal[0] = 122500.0;
+    g_stVision.dVisInitVal[1] = 10000.0;
+    g_stVision.dVisSetVal = 2000.0;
+    g_stVision.pfnImageHandSucCb = nullptr;
+    return 0;
+}
+
+int VisionTask() {
+    // Without a coordinate source (the host stepped before initialising) there
+    // is nothing to poll.
+    if (g_stVision.pfnCoordRe == nullptr) {
+        return 0;
+    }
+    const unsigned char u8Idx = g_stVision.u8MateIdx;
+    ST_EntiMateInf &stSlot = g_stVision.stEntiMateInf[u8Idx];
+    stSlot = ST_EntiMateInf{};
+
+    const ST_MateInf stPolled = g_stVision.pfnCoordRe();
+    if (stPolled.bMateReco == 0) {
+        return 0;
+    }
+    stSlot.stMateInf.fPosX = stPolled.fPosX;
+    stSlot.stMateInf.fPosY = stPolled.fPosY;
+    g_stVision.bMateRecoEn = 0;
+
+    if (g_stVision.bFirstSampleDone == 0) {
+        // The first valid sample after load only primes the ring.
+        g_stVision.bFirstSampleDone = 1;
+    } else {
+        const unsigned uPrev = (u8Idx + kVisionRingLen - 1U) % kVisionRingLen;
+        CheckMovement(&stSlot.stMateInf, &g_stVision.stEntiMateInf[uPrev].stMateInf);
+        if (g_stVision.pfnImageHandSucCb != nullptr) {
+            g_stVision.pfnImageHandSucCb(stSlot);
+        }
+    }
+    g_stVision.u8MateIdx = static_cast<unsigned char>((u8Idx + 1U) % kVisionRingLen);
+    return 0;
+}
+
+int CheckMovement(ST_MateInf *pstCur, const ST_MateInf *pstPrev) {
+    if (pstCur == nullptr || pstPrev == nullptr) {
+        return 0;
+    }
+    pstCur->fDispPosX = pstCur->fPosX - pstPrev->fPosX;
+    pstCur->fDispPosY = pstCur->fPosY - pstPrev->fPosY;
+    return 1;
+}
+
+int VisionSet(ST_VisionPixValArea *pstArea, double dVal) {
+    if (pstArea != nullptr) {
+        g_stVision.stVisPixValArea = *pstArea;
+    }
+    g_stVision.dVisSetVal = dVal;
+    return 0;
+}
+
+int VisionMateRecoTaskEn() {
+    g_stVision.bMateRecoEn = 1;
+    return 1;
+}
+
+int VisCoordReRegister(ST_MateInf (*pfnCoordRe)()) {
+    if (pfnCoordRe != nullptr) {
+        g_stVision.pfnCoordRe = pfnCoordRe;
+    }
+    return 0;
+}
+
+void VisionImageHandSucCb_Register(int (*pfnCb)(ST_EntiMateInf)) {
+    if (pfnCb != nullptr) {
+        g_stVision.pfnImageHandSucCb = pfnCb;
+    }
+}
+
+void VisionFedModConfigCb_Register(int (*pfnCb)(float, float)) {
+    if (pfnCb != nullptr) {
+        g_stVision.pfnFedModConfigCb = pfnCb;
+    }
+}

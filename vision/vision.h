@@ -1,0 +1,69 @@
+// Vision sampler: polls the host for the part position once per task step,
+// keeps the last ten valid positions and hands each new sample to the logic.
+#ifndef TAVREL_VISION_H
+#define TAVREL_VISION_H
+
+#include "host/tavrel.h"
+
+// One observation of the part.
+struct ST_MateInf {
+    float fPosX;
+    float fPosY;
+    float fDispPosX; // displacement since the previous valid sample
+    float fDispPosY;
+    int bMateReco;
+};
+
+// A ring entry and the value handed to the sample callback.
+struct ST_EntiMateInf {
+    unsigned char u8Reserve;
+    ST_MateInf stMateInf;
+};
+
+// A window of coordinates (both ends included) and two stored pixel words.
+struct ST_VisionPixValArea {
+    unsigned short u16PixVal[2];
+    unsigned short u16AreaXMin;
+    unsigned short u16AreaXMax;
+    unsigned short u16AreaYMin;
+    unsigned short u16AreaYMax;
+};
+
+// Tag for the constant initialisation of the static instances: no code may
+// run when the library is loaded.
+enum class TvlStaticZero { kTag };
+
+enum { kVisionRingLen = 10 };
+
+struct ST_Vision {
+    unsigned char bMateRecoEn;
+    double dVisSetVal;
+    unsigned char bFirstSampleDone;
+    double dVisInitVal[2];
+    ST_VisionPixValArea stVisPixValArea;
+    unsigned char u8MateIdx;
+    ST_EntiMateInf stEntiMateInf[kVisionRingLen];
+    int (*pfnImageHandSucCb)(ST_EntiMateInf);
+    int (*pfnFedModConfigCb)(float, float);
+    ST_MateInf (*pfnCoordRe)();
+
+    TVL_API ST_Vision();
+    TVL_API ~ST_Vision();
+    constexpr explicit ST_Vision(TvlStaticZero)
+        : bMateRecoEn(0), dVisSetVal(0.0), bFirstSampleDone(0), dVisInitVal{}, stVisPixValArea{},
+          u8MateIdx(0), stEntiMateInf{}, pfnImageHandSucCb(nullptr), pfnFedModConfigCb(nullptr),
+          pfnCoordRe(nullptr) {}
+};
+
+extern ST_Vision g_stVision;
+
+TVL_API int VisionInit();
+TVL_API int VisionTask();
+TVL_API int CheckMovement(ST_MateInf *pstCur, const ST_MateInf *pstPrev);
+TVL_API int VisionSet(ST_VisionPixValArea *pstArea, double dVal);
+TVL_API int VisionMateRecoTaskEn();
+TVL_API int VisCoordReRegister(ST_MateInf (*pfnCoordRe)());
+TVL_API void VisionImageHandSucCb_Register(int (*pfnCb)(ST_EntiMateInf));
+TVL_API void VisionFedModConfigCb_Register(int (*pfnCb)(float, float));
+
+#endif
