@@ -14,5 +14,9 @@ configure:
 test: all
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
+# The main job: tune every action of one simulated feeder with the defaults.
+demo: all
+	$(BUILD)/tools/sim/tavrel-sim --model 0 --action all
+
 clean:
 	rm -rf $(BUILD)
