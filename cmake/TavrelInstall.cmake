@@ -1,5 +1,4 @@
 # Install rules, the exported CMake package and the pkg-config file.
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 install(TARGETS tavrel EXPORT TavrelTargets
