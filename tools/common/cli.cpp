@@ -1,0 +1,60 @@
+#include "cli.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+namespace tvltools {
+
+namespace {
+
+std::string shortNumber(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+} // namespace
+
+long parseInt(const std::string &text, long lo, long hi, const std::string &what) {
+    char *end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || value < lo || value > hi) {
+        throw UsageError(what + ": expected a whole number from " + std::to_string(lo) + " to " +
+                         std::to_string(hi) + ", got '" + text + "'");
+    }
+    return value;
+}
+
+double parseDouble(const std::string &text, double lo, double hi, const std::string &what) {
+    char *end = nullptr;
+    errno = 0;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < lo ||
+        value > hi) {
+        throw UsageError(what + ": expected a number from " + shortNumber(lo) + " to " +
+                         shortNumber(hi) + ", got '" + text + "'");
+    }
+    return value;
+}
+
+float parseFloat(const std::string &text, const std::string &what) {
+    char *end = nullptr;
+    errno = 0;
+    const float value = std::strtof(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value)) {
+        throw UsageError(what + ": expected a number, got '" + text + "'");
+    }
+    return value;
+}
+
+std::string ArgCursor::valueOf(const std::string &option) {
+    if (done()) {
+        throw UsageError(option + " needs a value");
+    }
+    return next();
+}
+
+} // namespace tvltools

@@ -1,0 +1,45 @@
+// Command-line helpers: strict number parsing with one-line errors.
+#ifndef TAVREL_TOOLS_CLI_H
+#define TAVREL_TOOLS_CLI_H
+
+#include <stdexcept>
+#include <string>
+
+namespace tvltools {
+
+// A bad option or input; what() is the whole one-line message.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Whole number in [lo, hi]; throws UsageError naming `what`.
+long parseInt(const std::string &text, long lo, long hi, const std::string &what);
+// Finite number in [lo, hi]; throws UsageError naming `what`.
+double parseDouble(const std::string &text, double lo, double hi, const std::string &what);
+
+// Finite single-precision number, rounded once from the text as a camera
+// reading would be; throws UsageError naming `what`.
+float parseFloat(const std::string &text, const std::string &what);
+
+// Walks argv; takes the value of an option that needs one.
+class ArgCursor {
+  public:
+    ArgCursor(int argc, char **argv) : argc_(argc), argv_(argv) {}
+    bool done() const {
+        return index_ >= argc_;
+    }
+    std::string next() {
+        return argv_[index_++];
+    }
+    std::string valueOf(const std::string &option);
+
+  private:
+    int argc_;
+    char **argv_;
+    int index_ = 1;
+};
+
+} // namespace tvltools
+
+#endif

@@ -1,0 +1,170 @@
+// tavrel-replay: drives the library from recorded camera polls and writes
+// every feeder command, status and task state per step.
+#include "cli.h"
+#include "console.h"
+#include "csv.h"
+#include "polls.h"
+#include "tavrel.h"
+#include "trace_format.h"
+
+#include <cstdio>
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using tvlreplay::Poll;
+using tvltools::UsageError;
+
+const char *const kHelp = R"(tavrel-replay: drive libtavrel from recorded camera polls.
+
+Usage: tavrel-replay [--model N] [--action N] [--log FILE] [--verbose] POLLS.csv OUT.csv
+
+POLLS.csv has a header line and one row per TVLTask step. Columns:
+  x, y      the position the camera reports for that step
+  valid     1 when the camera recognised the part, 0 when not
+  command   optional: the host command (0..3) sent with TVLLogicStaCol after
+            that step; empty for none
+A trace written by tavrel-sim --trace is accepted as it is (its other columns
+are ignored); its model and action columns give the model and the action.
+
+OUT.csv gets one row per step: step, x, y, valid, the status values the
+library sent (blank-separated), the task state TVLTask returned, the host
+command, and the feeder command of that step (act, the sixteen motor words
+m<k>_amp, m<k>_fre, m<k>_pha, m<k>_mode, run_ms), empty when none. It appears
+only when the whole replay succeeded.
+
+  --model N    feeder model 0..2 (default: the file's model column)
+  --action N   action 0..10 (default: the file's action column)
+  --log FILE   the library's diagnostic text goes to FILE (default: discarded)
+  --verbose    the library's diagnostic text stays on standard output
+  --help       this text
+
+The library keeps its state for the life of the process and primes its
+sample ring with the first valid poll, so one replay per process reproduces a
+session exactly.
+
+Exit status: 0 on success, 2 on a bad command line or input.
+)";
+
+struct Args {
+    std::optional<int> model;
+    std::optional<int> action;
+    std::string logPath;
+    bool verbose = false;
+    bool help = false;
+    std::vector<std::string> files;
+};
+
+Args parseArgs(int argc, char **argv) {
+    Args args;
+    tvltools::ArgCursor cursor(argc, argv);
+    while (!cursor.done()) {
+        const std::string arg = cursor.next();
+        if (arg == "--help" || arg == "-h") {
+            args.help = true;
+        } else if (arg == "--model") {
+            args.model = static_cast<int>(tvltools::parseInt(cursor.valueOf(arg), 0, 2, arg));
+        } else if (arg == "--action") {
+            args.action = static_cast<int>(tvltools::parseInt(cursor.valueOf(arg), 0, 10, arg));
+        } else if (arg == "--log") {
+            args.logPath = cursor.valueOf(arg);
+        } else if (arg == "--verbose") {
+            args.verbose = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError("unknown option '" + arg + "' (see --help)");
+        } else {
+            args.files.push_back(arg);
+        }
+    }
+    if (!args.help && args.files.size() != 2) {
+        throw UsageError("expected POLLS.csv and OUT.csv (see --help)");
+    }
+    return args;
+}
+
+int resolve(const std::optional<int> &given, const std::optional<int> &recorded,
+            const std::string &what, const std::string &path) {
+    if (given) {
+        return *given;
+    }
+    if (!recorded) {
+        throw UsageError(path + ": no " + what + " column; give --" + what);
+    }
+    return *recorded;
+}
+
+// The library calls back through plain function pointers; the step being
+// replayed lives here.
+struct StepState {
+    Poll poll;
+    std::vector<int> statuses;
+    bool commanded = false;
+    ST_HostFedColC command{};
+} g_step;
+
+ST_HostMateInf coordRe() {
+    return {g_step.poll.x, g_step.poll.y, g_step.poll.valid};
+}
+
+int fedCol(ST_HostFedColC command) {
+    g_step.commanded = true;
+    g_step.command = command;
+    return 0;
+}
+
+int logCol(int status) {
+    g_step.statuses.push_back(status);
+    return 0;
+}
+
+void replay(const std::vector<Poll> &polls, int model, int action, std::ostream &out) {
+    out << "step,x,y,valid,status,task,command";
+    for (const std::string &column : tvltools::commandColumns()) {
+        out << "," << column;
+    }
+    out << "\n";
+    if (TVLInit(coordRe, fedCol, logCol, model, action) != 1) {
+        throw UsageError("the library refused model " + std::to_string(model) + ", action " +
+                         std::to_string(action));
+    }
+    for (std::size_t step = 0; step < polls.size(); ++step) {
+        g_step = StepState{};
+        g_step.poll = polls[step];
+        const int task = TVLTask();
+        if (g_step.poll.command >= 0) {
+            TVLLogicStaCol(g_step.poll.command);
+        }
+        out << step << "," << tvltools::positionField(g_step.poll.x) << ","
+            << tvltools::positionField(g_step.poll.y) << "," << g_step.poll.valid << ","
+            << tvltools::statusField(g_step.statuses) << "," << task << ","
+            << (g_step.poll.command >= 0 ? std::to_string(g_step.poll.command) : "") << ","
+            << tvltools::commandFields(g_step.commanded ? &g_step.command : nullptr) << "\n";
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    try {
+        const Args args = parseArgs(argc, argv);
+        if (args.help) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        const std::string &inPath = args.files[0];
+        const tvlreplay::Recording recording = tvlreplay::readRecording(inPath);
+        const int model = resolve(args.model, recording.model, "model", inPath);
+        const int action = resolve(args.action, recording.action, "action", inPath);
+        tvltools::AtomicFile out(args.files[1]);
+        tvltools::divertLibraryOutput(args.verbose, args.logPath);
+        replay(recording.polls, model, action, out.stream());
+        out.commit();
+        return 0;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "tavrel-replay: %s\n", error.what());
+        return 2;
+    }
+}

@@ -1,0 +1,192 @@
+#include "options.h"
+
+#include "action_layout.h"
+#include "cli.h"
+
+namespace tvlsim {
+
+namespace {
+
+using tvltools::parseDouble;
+using tvltools::parseInt;
+using tvltools::UsageError;
+
+std::vector<int> oneOrAll(const std::string &text, int count, const std::string &option) {
+    std::vector<int> values;
+    if (text == "all") {
+        for (int value = 0; value < count; ++value) {
+            values.push_back(value);
+        }
+    } else {
+        values.push_back(static_cast<int>(parseInt(text, 0, count - 1, option)));
+    }
+    return values;
+}
+
+// Feeder overrides: option name, where it goes, allowed range.
+struct OverrideOption {
+    const char *name;
+    std::optional<double> Overrides::*member;
+    double lo;
+    double hi;
+};
+
+const OverrideOption kOverrideOptions[] = {
+    {"--resonance", &Overrides::resonance, 0.0, 1000.0},
+    {"--width", &Overrides::halfWidth, 0.1, 1000.0},
+    {"--gain", &Overrides::gain, 0.0, 1.0},
+    {"--friction", &Overrides::friction, 0.0, 1.0e6},
+    {"--noise", &Overrides::noise, 0.0, 1000.0},
+    {"--mismatch", &Overrides::mismatch, 0.0, 0.9},
+};
+
+bool takeOverride(const std::string &arg, tvltools::ArgCursor &args, Overrides &overrides) {
+    for (const OverrideOption &option : kOverrideOptions) {
+        if (arg == option.name) {
+            overrides.*option.member = parseDouble(args.valueOf(arg), option.lo, option.hi, arg);
+            return true;
+        }
+    }
+    return false;
+}
+
+void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &options) {
+    if (arg == "--help" || arg == "-h") {
+        options.help = true;
+    } else if (arg == "--model") {
+        options.models = oneOrAll(args.valueOf(arg), kModelNum, arg);
+    } else if (arg == "--action") {
+        options.actions = oneOrAll(args.valueOf(arg), kActionNum, arg);
+    } else if (arg == "--seed") {
+        options.seed = static_cast<std::uint64_t>(parseInt(args.valueOf(arg), 0, 2147483647L, arg));
+    } else if (arg == "--fleet") {
+        options.fleet = static_cast<int>(parseInt(args.valueOf(arg), 1, 1000000, arg));
+    } else if (arg == "--max-steps") {
+        options.maxSteps = static_cast<int>(parseInt(args.valueOf(arg), 1, 10000000, arg));
+    } else if (arg == "--camera-ms") {
+        options.cameraMs = static_cast<int>(parseInt(args.valueOf(arg), 0, 60000, arg));
+    } else if (arg == "--trace") {
+        options.tracePath = args.valueOf(arg);
+    } else if (arg == "--report") {
+        options.reportPath = args.valueOf(arg);
+    } else if (arg == "--log") {
+        options.logPath = args.valueOf(arg);
+    } else if (arg == "--verbose") {
+        options.verbose = true;
+    } else if (!takeOverride(arg, args, options.overrides)) {
+        throw UsageError("unknown option '" + arg + "' (see --help)");
+    }
+}
+
+void checkCombination(const Options &options) {
+    const bool recording = !options.tracePath.empty() || !options.reportPath.empty();
+    if (recording && options.fleet > 0) {
+        throw UsageError("--trace and --report record one session; they do not go with --fleet");
+    }
+    if (recording && (options.models.size() != 1 || options.actions.size() != 1)) {
+        throw UsageError("--trace and --report record one session: give one --model and one "
+                         "--action");
+    }
+    if (options.verbose && !options.logPath.empty()) {
+        throw UsageError("--verbose and --log both choose where diagnostics go; give one");
+    }
+}
+
+Range pinned(const std::optional<double> &value, Range range) {
+    return value ? Range{*value, *value} : range;
+}
+
+} // namespace
+
+Options parseOptions(int argc, char **argv) {
+    Options options;
+    options.actions = oneOrAll("all", kActionNum, "--action");
+    tvltools::ArgCursor args(argc, argv);
+    while (!args.done()) {
+        takeOption(args.next(), args, options);
+    }
+    checkCombination(options);
+    return options;
+}
+
+FeederRanges rangesFor(int model, const Overrides &overrides) {
+    FeederRanges ranges = defaultRanges(model);
+    ranges.resonance = pinned(overrides.resonance, ranges.resonance);
+    ranges.halfWidth = pinned(overrides.halfWidth, ranges.halfWidth);
+    ranges.gain = pinned(overrides.gain, ranges.gain);
+    ranges.friction = pinned(overrides.friction, ranges.friction);
+    ranges.noise = pinned(overrides.noise, ranges.noise);
+    ranges.mismatch = pinned(overrides.mismatch, ranges.mismatch);
+    return ranges;
+}
+
+const char *helpText() {
+    return R"(tavrel-sim: tune a simulated flexible feeder with libtavrel.
+
+Usage: tavrel-sim [options]
+
+  --model N|all       feeder model 0, 1 or 2 (default 0)
+  --action N|all      action 0..10 (default all)
+  --seed N            seed of the feeder draw and of the noise (default 1)
+  --fleet N           draw N feeders per model and action; print success rate
+                      and median and 90th percentile of vibrations and
+                      simulated seconds to success
+  --resonance F       pin the resonance, in frequency words
+  --width W           pin the resonance half-width, in frequency words
+  --gain G            pin the drift gain, px per ms per unit of drive
+  --friction D        pin the static-friction threshold, in drive units
+  --noise P           pin the largest noise per vibration and axis, px
+  --mismatch M        pin the largest motor gain mismatch (0.03 = 3 %)
+  --max-steps N       step budget of one session (default 3000)
+  --camera-ms N       camera time added per step (default 100)
+  --trace FILE.csv    write every step of the session (one model and action)
+  --report FILE.png   draw the session: the part's path over the platform and
+                      each motor's frequency and amplitude per vibration
+                      (needs /usr/bin/python3 with matplotlib)
+  --log FILE          the library's diagnostic text goes to FILE (default:
+                      discarded)
+  --verbose           the library's diagnostic text stays on standard output
+  --help              this text
+
+The feeder. The platform measures 190 x 155 (model 0) or 320 x 240 (models 1
+and 2) in the host's coordinate units; the part stops at its edge. Motors 0..3
+sit under the corners and push the part towards (-X,+Y), (-X,-Y), (+X,+Y) and
+(+X,-Y); a phase of 180 degrees reverses a push (cos(phase) scales it). A
+motor's drive is amplitude x R(frequency) x its own gain (within +-mismatch of
+1), with R = 1 / (1 + ((frequency - resonance) / half-width)^2). A drive at or
+below the friction threshold moves nothing; above it the motor drifts the part
+at gain x (drive - friction) px per ms along its push. A vibration of run time
+T ms moves the part by T times the sum of the drifts, plus noise uniform in
++-noise px per axis. When all four motors run in phase their pushes cancel and
+the part hops randomly: a normal spread of gain x (sum of the four drives -
+friction) x T px per axis. The mode word is not modelled.
+
+Each feeder draws resonance, half-width, gain, friction, noise and mismatch
+uniformly from ranges of its model, from the seed (feeder i of a fleet from
+the seed and i); the pin options fix one value:
+  model 0:     resonance 54..74, half-width 9..20, gain 0.0012..0.0035,
+               friction 10..20, noise 0.3..2.5, mismatch 0..0.05
+  models 1, 2: resonance 20..30, half-width 5..11, gain 0.0005..0.0014,
+               friction 8..18, noise 0.5..5, mismatch 0..0.05
+The default seed gives a feeder that tunes every action of every model; the
+ranges also hold feeders that do not tune.
+
+The host. Each step calls TVLTask once; the camera reports the part's
+position (two decimals) at every step, so each report after a vibration shows
+where it went. On status 2 with the part in one of the action's target areas
+the part is put back at the action's start (the middle of the grid, or of the
+low X band for action 9 and the low Y band for action 10). Status 3 is
+answered with verify (2); status 6 with success (3) when the part lies in a
+target area, else restart (1). After success one more step must show the task
+ended (8). A session that has not ended within the step budget has failed.
+Simulated time adds every run time and the camera time of every step.
+
+The library's state lasts as long as the process: only the first session of a
+process is exactly what a fresh tavrel-replay of its trace reproduces.
+
+Exit status: 0 when every requested session tuned, 1 when one failed, 2 on a
+bad command line or file.
+)";
+}
+
+} // namespace tvlsim

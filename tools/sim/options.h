@@ -1,0 +1,46 @@
+// The command line of tavrel-sim.
+#ifndef TAVREL_SIM_OPTIONS_H
+#define TAVREL_SIM_OPTIONS_H
+
+#include "feeder_model.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tvlsim {
+
+struct Overrides {
+    std::optional<double> resonance;
+    std::optional<double> halfWidth;
+    std::optional<double> gain;
+    std::optional<double> friction;
+    std::optional<double> noise;
+    std::optional<double> mismatch;
+};
+
+struct Options {
+    std::vector<int> models{0};
+    std::vector<int> actions;
+    std::uint64_t seed = 1;
+    int fleet = 0;
+    int maxSteps = 3000;
+    int cameraMs = 100;
+    Overrides overrides;
+    std::string tracePath;
+    std::string reportPath;
+    std::string logPath;
+    bool verbose = false;
+    bool help = false;
+};
+
+// Throws tvltools::UsageError on a bad command line.
+Options parseOptions(int argc, char **argv);
+// The model's default ranges with every override pinned.
+FeederRanges rangesFor(int model, const Overrides &overrides);
+const char *helpText();
+
+} // namespace tvlsim
+
+#endif
