@@ -2,13 +2,18 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+# Debian packages the build and the tests need; installed when missing.
+DEPS ?= g++ cmake make libgtest-dev pkg-config
 
-.PHONY: all configure test demo bench clean
+.PHONY: all deps configure test demo bench clean
 
 all: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-configure:
+deps:
+	tools/install-deps.sh $(DEPS)
+
+configure: deps
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
 
 test: all
@@ -17,6 +22,15 @@ test: all
 # The main job: tune every action of one simulated feeder with the defaults.
 demo: all
 	$(BUILD)/tools/sim/tavrel-sim --model 0 --action all
+
+# Step-cost benchmarks (Release, build-bench/): each TVLTask step against the
+# bare printing of its diagnostic text, then the size of the shared library.
+# Not part of `make test`.
+bench:
+	cmake --preset bench
+	cmake --build build-bench -j $(JOBS) --target tavrel_bench tavrel
+	build-bench/bench/tavrel_bench
+	@echo; size build-bench/libtavrel.so
 
 clean:
 	rm -rf $(BUILD)
