@@ -27,6 +27,7 @@ demo: all
 # bare printing of its diagnostic text, then the size of the shared library.
 # Not part of `make test`.
 bench:
+	tools/install-deps.sh $(DEPS) libbenchmark-dev
 	cmake --preset bench
 	cmake --build build-bench -j $(JOBS) --target tavrel_bench tavrel
 	build-bench/bench/tavrel_bench
