@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Hardening checks, run by .ci/run after the normal build and tests (which also
+# run the no-allocation test):
+#   1. the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer
+#   2. the API fuzz target for FUZZ_SECONDS (default 60) from the seed corpus
+#   3. valgrind memcheck over the simulator's default run (needs build/ from
+#      `make test`, or TAVREL_SIM naming another tavrel-sim without sanitizers)
+#   4. cppcheck and clang-tidy over the library sources
+# Any finding fails the script.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/install-deps.sh cmake g++ libgtest-dev pkg-config python3-matplotlib clang libclang-rt-14-dev \
+    valgrind cppcheck clang-tidy
+
+JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
+FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
+LIB_DIRS=(host feeder vision logic)
+started=$SECONDS
+
+step() {
+    echo
+    echo "=== $* ($((SECONDS - started)) s)"
+}
+
+# Runs a command with its output in a log; shows the tail of the log if it fails.
+quietly() {
+    local log=$1
+    shift
+    if ! "$@" >"$log" 2>&1; then
+        tail -n 60 "$log" >&2
+        echo "failed: $* (full log: $log)" >&2
+        return 1
+    fi
+}
+
+mkdir -p build-asan build-fuzz
+
+step "sanitizers: build-asan"
+quietly build-asan/configure.log cmake --preset asan
+quietly build-asan/build.log cmake --build build-asan -j "$JOBS"
+# install_consume builds an uninstrumented host against the installed library,
+# which the sanitizer runtime refuses to load; it checks packaging, not memory.
+quietly build-asan/ctest.log ctest --test-dir build-asan --output-on-failure -j "$JOBS" \
+    -E '^install_consume$'
+grep -E 'tests passed' build-asan/ctest.log
+
+step "fuzzing: build-fuzz, ${FUZZ_SECONDS} s"
+quietly build-fuzz/configure.log cmake --preset fuzz
+quietly build-fuzz/build.log cmake --build build-fuzz -j "$JOBS"
+# The run grows a copy of the corpus; the checked-in seeds stay as they are.
+rm -rf build-fuzz/corpus-run build-fuzz/artifacts
+mkdir -p build-fuzz/corpus-run build-fuzz/artifacts
+cp fuzz/corpus/* build-fuzz/corpus-run/
+fuzz_log=build-fuzz/fuzz.log
+if ! build-fuzz/fuzz/tavrel_fuzz_api -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+    -print_final_stats=1 -artifact_prefix=build-fuzz/artifacts/ \
+    build-fuzz/corpus-run >"$fuzz_log" 2>&1; then
+    tail -n 60 "$fuzz_log" >&2
+    echo "the fuzzer found a problem; reproducer in build-fuzz/artifacts/:" >&2
+    ls build-fuzz/artifacts >&2
+    exit 1
+fi
+grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$fuzz_log"
+
+step "valgrind: simulator default run"
+sim="${TAVREL_SIM:-build/tools/sim/tavrel-sim}"
+if [[ -x $sim ]]; then
+    valgrind --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite,indirect -q \
+        "$sim" --model 0 --action all >/dev/null
+    echo "memcheck clean"
+elif [[ -f tools/sim/CMakeLists.txt ]]; then
+    echo "$sim is missing: run make test first" >&2
+    exit 1
+else
+    echo "skipped: there is no simulator in this tree"
+fi
+
+step "cppcheck: ${LIB_DIRS[*]}"
+mapfile -t lib_sources < <(find "${LIB_DIRS[@]}" -name '*.cpp' | sort)
+cppcheck --enable=warning,style,performance,portability --std=c++17 --language=c++ \
+    --inline-suppr --suppressions-list=.cppcheck-suppressions --error-exitcode=1 -q -I . \
+    "${lib_sources[@]}"
+echo "cppcheck clean"
+
+step "clang-tidy: ${LIB_DIRS[*]}"
+quietly build-asan/clang-tidy.log clang-tidy -p build-asan --quiet "${lib_sources[@]}"
+echo "clang-tidy clean"
+
+step "hardening checks passed"
