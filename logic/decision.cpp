@@ -20,12 +20,6 @@ EN_AdjConfigSta MovVerdict(const EN_AdjConfigSta (&enMovCfg)[kMovClassNum],
     return TvlInRange(enDire, kMovClassNum) ? enMovCfg[enDire] : enAdjCfgOff;
 }
 
-void NotifyAdjEnd(const ST_Logic *pstLogic, EN_LogicAdjSta enSta) {
-    if (pstLogic->pfnLogicAdjEnd != nullptr) {
-        pstLogic->pfnLogicAdjEnd(enSta);
-    }
-}
-
 void PrintMotWords(const char *pszLabel, const ST_Logic *pstLogic, EN_FeederMotParam enParam) {
     unsigned short u16Word[kVoiMotNum];
     for (int mot = 0; mot < kVoiMotNum; ++mot) {
@@ -64,7 +58,7 @@ void ArrivedWhileAdjusting(ST_Logic *pstLogic, const ST_ActManageUnit &stUnit) {
     }
     printf("... ... Arrive ... ... \n");
     stAdj.enAdj = enLogicAdjFedWait;
-    NotifyAdjEnd(pstLogic, enLogicAdjFedWait);
+    LogicAdjEndNotify(pstLogic, enLogicAdjFedWait);
     stAdj.u8RestartWaitNum = 0;
 }
 
@@ -75,7 +69,7 @@ void MissedWhileAdjusting(ST_Logic *pstLogic, ST_ActManageUnit &stUnit) {
     const EN_AdjConfigSta enVerdictY = MovVerdict(stUnit.enMovCfgY, stDim.stMovY.enDire);
     EN_AdjConfigSta enCorrSel = enAdjCfgOff;
 
-    NotifyAdjEnd(pstLogic, enLogicAdjFedCol);
+    LogicAdjEndNotify(pstLogic, enLogicAdjFedCol);
     if (LogicValAnaHandle_MoveRel(enVerdictX, enVerdictY, stUnit.enMovCfgY, &enCorrSel,
                                   stUnit.enStaRel) != 0) {
         printf("... ... Adj No... ... \n");
@@ -91,10 +85,9 @@ void MissedWhileAdjusting(ST_Logic *pstLogic, ST_ActManageUnit &stUnit) {
                          ? static_cast<unsigned char>(stAdj.u8AdjNum - stUnit.u8AdjNumDec)
                          : 0;
     if (stAdj.u8AdjNum < stUnit.u8MotAdjNum) {
-        const int iOk =
-            LogicValAnaHandle_MotCol(pstLogic->enFedAct, stUnit, enCorrSel, stDim.stMovX.bLarge,
-                                     stDim.stMovY.bLarge, pstLogic->enFedModel);
-        printf(iOk != 0 ? "... ... Mot Adj... ... \n" : "... ... Mot Adj Fail... ... \n");
+        LogicMotColReport(LogicValAnaHandle_MotCol(pstLogic->enFedAct, stUnit, enCorrSel,
+                                                   stDim.stMovX.bLarge, stDim.stMovY.bLarge,
+                                                   pstLogic->enFedModel));
     } else {
         printf("... ... Mot Adj Wait... ... \n");
     }
@@ -159,7 +152,7 @@ int LogicValAnaHandle(ST_Logic *pstLogic) {
         ArrivedWhileAdjusting(pstLogic, stUnit);
     } else if (bArrived) {
         printf("... ... Arrive ... ... \n");
-        NotifyAdjEnd(pstLogic, enLogicAdjFedWait);
+        LogicAdjEndNotify(pstLogic, enLogicAdjFedWait);
     } else if (bAdjusting) {
         MissedWhileAdjusting(pstLogic, stUnit);
     } else {

@@ -188,6 +188,13 @@ inline bool LogicActModelValid(int enAct, int enModel) {
     return TvlInRange(enAct, kFedActNum) && TvlInRange(enModel, kFedModelNum);
 }
 
+// Sends a status to the registered callback, if any: a host command before
+// any initialisation leaves none registered.
+void LogicAdjEndNotify(const ST_Logic *pstLogic, EN_LogicAdjSta enSta);
+
+// Prints the line that reports a motor correction's result.
+void LogicMotColReport(int iResult);
+
 // Default thresholds and action configuration.
 TVL_API int LogicActMovThrParamInit(ST_Logic *pstLogic);
 TVL_API int LogicFedModParamInit(ST_Logic *pstLogic);

@@ -11,13 +11,6 @@ constexpr TvlTimePoint kNsPerMs = 1000000;
 constexpr TvlTimePoint kMateVanishMs = 5000;
 constexpr unsigned char kVanishCorrectNum = 3;
 
-void NotifyAdjEnd(EN_LogicAdjSta enSta) {
-    // A host command before any initialisation leaves no callback registered.
-    if (g_stLogic.pfnLogicAdjEnd != nullptr) {
-        g_stLogic.pfnLogicAdjEnd(enSta);
-    }
-}
-
 // Full correction with the large flags of the last analysed sample.
 void TimeoutMotCol() {
     const ST_LogicDim &stDim = g_stLogic.stLogicAdj.stLogicDim;
@@ -28,7 +21,7 @@ void TimeoutMotCol() {
                                        stDim.stMovX.bLarge, stDim.stMovY.bLarge,
                                        g_stLogic.enFedModel);
     }
-    printf(iOk != 0 ? "... ... Mot Adj... ... \n" : "... ... Mot Adj Fail... ... \n");
+    LogicMotColReport(iOk);
 }
 
 // Step A: analyse the new sample and act on the decision.
@@ -54,7 +47,7 @@ void AnalyseSample() {
     case enLogicAdjVerifWait:
         g_stLogic.enLogicTaskSta = enLogicTaskWait;
         printf("*** *** Logic Task Verif Wait*** ***\n");
-        NotifyAdjEnd(enLogicAdjVerifWait);
+        LogicAdjEndNotify(&g_stLogic, enLogicAdjVerifWait);
         break;
     case enLogicAdjFail:
         g_stLogic.enLogicTaskSta = enLogicTaskEnd;
@@ -72,7 +65,7 @@ void WaitForSample(TvlTimePoint tNow) {
     ST_LogicAdj &stAdj = g_stLogic.stLogicAdj;
     const TvlTimePoint tElapsedMs = (tNow - stAdj.stLogMateReco.tLastMate) / kNsPerMs;
     printf("Else elpasems\n");
-    NotifyAdjEnd(enLogicAdjFedWait);
+    LogicAdjEndNotify(&g_stLogic, enLogicAdjFedWait);
     if (tElapsedMs <= kMateVanishMs) {
         return;
     }
@@ -106,10 +99,20 @@ void EndVerification() {
     printf("=====================enLogicAdjVerif End=============================\n");
     g_stLogic.stLogicAdj.enAdj = enLogicAdjVerifEnd;
     g_stLogic.enLogicTaskSta = enLogicTaskWait;
-    NotifyAdjEnd(enLogicAdjVerifEnd);
+    LogicAdjEndNotify(&g_stLogic, enLogicAdjVerifEnd);
 }
 
 } // namespace
+
+void LogicAdjEndNotify(const ST_Logic *pstLogic, EN_LogicAdjSta enSta) {
+    if (pstLogic->pfnLogicAdjEnd != nullptr) {
+        pstLogic->pfnLogicAdjEnd(enSta);
+    }
+}
+
+void LogicMotColReport(int iResult) {
+    printf(iResult != 0 ? "... ... Mot Adj... ... \n" : "... ... Mot Adj Fail... ... \n");
+}
 
 int LogicTask() {
     const TvlTimePoint tNow = g_pfnLogicClock();
