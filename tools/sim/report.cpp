@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace tvlsim {
@@ -25,6 +26,20 @@ std::string indexList(const bool *flags, int count) {
     return list;
 }
 
+// The installed script beside the installed program, else the source tree's.
+std::string reportScript() {
+#ifndef _WIN32
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    const std::filesystem::path installed =
+        program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
+    if (!error && std::filesystem::is_regular_file(installed, error)) {
+        return installed.string();
+    }
+#endif
+    return TAVREL_REPORT_SCRIPT;
+}
+
 std::string plotCommand(const std::string &pngPath, const std::string &tracePath, int model,
                         int action) {
     const ActionLayout &layout = actionLayout(action);
@@ -32,7 +47,7 @@ std::string plotCommand(const std::string &pngPath, const std::string &tracePath
     const Bands x = bandsX(model, action);
     const Bands y = bandsY(model, action);
     std::ostringstream command;
-    command << quoted(TAVREL_PYTHON) << " " << quoted(TAVREL_REPORT_SCRIPT) << " --trace "
+    command << quoted(TAVREL_PYTHON) << " " << quoted(reportScript()) << " --trace "
             << quoted(tracePath) << " --out " << quoted(pngPath) << " --platform " << size.x << " "
             << size.y << " --bands " << x.low << " " << x.high << " " << y.low << " " << y.high
             << " --targets " << indexList(layout.target.data(), kAreaNum) << " --motors "
