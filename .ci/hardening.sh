@@ -15,7 +15,7 @@ tools/install-deps.sh cmake g++ libgtest-dev pkg-config python3-matplotlib clang
 
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
-LIB_DIRS=(host feeder vision logic)
+LIB_DIRS=(base host feeder vision logic)
 started=$SECONDS
 
 step() {

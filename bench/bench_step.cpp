@@ -3,6 +3,7 @@
 // and nothing else; the ratio step/floor is the library's own share.
 #include "bench/print_record.h"
 #include "feeder/feeder.h"
+#include "host/tavrel.h"
 #include "logic/logic.h"
 #include "vision/vision.h"
 

@@ -1,5 +1,5 @@
 // Feeder commands, the bounded stepping of a motor word and the backlight.
-#include "feeder/feeder.h"
+#include "feeder/store.h"
 
 #include <cstddef>
 
@@ -29,17 +29,13 @@ int FedColRegister(int (*pfnCb)(ST_FedColC)) {
 }
 
 int FedVibEnCol(EN_FeederAct enAct, unsigned short u16RunTim, EN_FeederModel enModel) {
-    const ST_VoiMotActMag *pstMag = FedBlock(enModel);
-    if (!TvlInRange(enAct, kFedActNum) || pstMag == nullptr || pfnFedCol == nullptr) {
+    const ST_VoiMotActParam *pstAct = FedActParam(enAct, enModel);
+    if (pstAct == nullptr || pfnFedCol == nullptr) {
         return 0;
     }
     ST_FedColC stCmd{};
     stCmd.enAct = enAct;
-    for (int mot = 0; mot < kVoiMotNum; ++mot) {
-        for (int param = 0; param < kFedMotParamNum; ++param) {
-            stCmd.u16MotParam[mot][param] = pstMag->stActParam[enAct].u16MotParam[mot][param];
-        }
-    }
+    FedMotWordsCopy(stCmd.u16MotParam, pstAct->u16MotParam);
     stCmd.u16RunTim = u16RunTim;
     pfnFedCol(stCmd);
     return 1;
@@ -48,14 +44,12 @@ int FedVibEnCol(EN_FeederAct enAct, unsigned short u16RunTim, EN_FeederModel enM
 int FedVibrAdj(EN_FeederAct enAct, EN_FeederVoiMot enMot, EN_FedMotWorkType enWork,
                EN_FeederMotParam enParam, EN_ParamAdjDire enDire, unsigned short u16Step,
                EN_FeederModel enModel) {
-    ST_VoiMotActMag *pstMag = FedBlock(enModel);
-    if (pstMag == nullptr || !TvlInRange(enAct, kFedActNum) || !TvlInRange(enMot, kVoiMotNum) ||
-        !TvlInRange(enParam, kFedMotParamNum) || !TvlInRange(enWork, kFedWorkTypeNum)) {
+    const ST_VoiMotParamInf *pstInf = FedBoundEntry(enAct, enParam, enWork, enModel);
+    unsigned short *pu16Mot = FedMotWords(enAct, enMot, enModel);
+    if (pstInf == nullptr || pu16Mot == nullptr) {
         return 0;
     }
-    const ST_VoiMotParamInf stInf = pstMag->stParamInf[enAct][enParam][enWork];
-    return FedVibrAdj_ValCal(&pstMag->stActParam[enAct].u16MotParam[enMot][enParam], u16Step, stInf,
-                             enDire);
+    return FedVibrAdj_ValCal(&pu16Mot[enParam], u16Step, *pstInf, enDire);
 }
 
 int FedVibrAdj_ValCal(unsigned short *pu16Val, unsigned short u16Step, ST_VoiMotParamInf stInf,

@@ -3,9 +3,8 @@
 #ifndef TAVREL_FEEDER_H
 #define TAVREL_FEEDER_H
 
-#include "logic/logic.h"
-
-enum EN_FeederVoiMot : int { enFedVoiMot0 = 0, enFedVoiMot1, enFedVoiMot2, enFedVoiMot3 };
+#include "base/export.h"
+#include "base/ids.h"
 
 enum EN_FeederMotParam : int { enFedMotAmp = 0, enFedMotFre, enFedMotPhase, enFedMotMode };
 
@@ -62,8 +61,15 @@ struct ST_FedColC {
     unsigned short u16RunTim;
 };
 
-// The block of a model, or null for a model outside 0..2.
-ST_VoiMotActMag *FedBlock(EN_FeederModel enModel);
+// Copies the sixteen motor words of a command or an action, motor-major.
+inline void FedMotWordsCopy(unsigned short (&u16Dst)[kVoiMotNum][kFedMotParamNum],
+                            const unsigned short (&u16Src)[kVoiMotNum][kFedMotParamNum]) {
+    for (int mot = 0; mot < kVoiMotNum; ++mot) {
+        for (int param = 0; param < kFedMotParamNum; ++param) {
+            u16Dst[mot][param] = u16Src[mot][param];
+        }
+    }
+}
 
 // Parameter store.
 TVL_API unsigned short FedParamRe(EN_FeederAct enAct, EN_FeederMotParam enParam,

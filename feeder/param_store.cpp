@@ -1,39 +1,11 @@
 // The feeder parameter store: one block per model and plain accessors. Every
 // index is checked, so no accessor reads or writes outside the store.
-#include "feeder/feeder.h"
+#include "base/range.h"
+#include "feeder/store.h"
 
 ST_VoiMotActMag g_stFedParam[kFedModelNum];
 
 namespace {
-
-// The bound entry of an action, parameter and work type, or null.
-ST_VoiMotParamInf *FedBoundEntry(EN_FeederAct enAct, EN_FeederMotParam enParam,
-                                 EN_FedMotWorkType enWork, EN_FeederModel enModel) {
-    ST_VoiMotActMag *pstMag = FedBlock(enModel);
-    if (pstMag == nullptr || !TvlInRange(enAct, kFedActNum) ||
-        !TvlInRange(enParam, kFedMotParamNum) || !TvlInRange(enWork, kFedWorkTypeNum)) {
-        return nullptr;
-    }
-    return &pstMag->stParamInf[enAct][enParam][enWork];
-}
-
-// The drive words of an action, or null.
-ST_VoiMotActParam *FedActParam(EN_FeederAct enAct, EN_FeederModel enModel) {
-    ST_VoiMotActMag *pstMag = FedBlock(enModel);
-    if (pstMag == nullptr || !TvlInRange(enAct, kFedActNum)) {
-        return nullptr;
-    }
-    return &pstMag->stActParam[enAct];
-}
-
-// The four words of one motor of an action, or null.
-unsigned short *FedMotWords(EN_FeederAct enAct, EN_FeederVoiMot enMot, EN_FeederModel enModel) {
-    ST_VoiMotActParam *pstAct = FedActParam(enAct, enModel);
-    if (pstAct == nullptr || !TvlInRange(enMot, kVoiMotNum)) {
-        return nullptr;
-    }
-    return pstAct->u16MotParam[enMot];
-}
 
 unsigned short *ScopeWord(ST_VoiMotParamInf *pstInf, EN_ParamScopeSet enScope) {
     switch (enScope) {
@@ -58,6 +30,32 @@ unsigned short *FedScopeWord(EN_FeederAct enAct, EN_FeederMotParam enParam,
 
 ST_VoiMotActMag *FedBlock(EN_FeederModel enModel) {
     return TvlInRange(enModel, kFedModelNum) ? &g_stFedParam[enModel] : nullptr;
+}
+
+ST_VoiMotParamInf *FedBoundEntry(EN_FeederAct enAct, EN_FeederMotParam enParam,
+                                 EN_FedMotWorkType enWork, EN_FeederModel enModel) {
+    ST_VoiMotActMag *pstMag = FedBlock(enModel);
+    if (pstMag == nullptr || !TvlInRange(enAct, kFedActNum) ||
+        !TvlInRange(enParam, kFedMotParamNum) || !TvlInRange(enWork, kFedWorkTypeNum)) {
+        return nullptr;
+    }
+    return &pstMag->stParamInf[enAct][enParam][enWork];
+}
+
+ST_VoiMotActParam *FedActParam(EN_FeederAct enAct, EN_FeederModel enModel) {
+    ST_VoiMotActMag *pstMag = FedBlock(enModel);
+    if (pstMag == nullptr || !TvlInRange(enAct, kFedActNum)) {
+        return nullptr;
+    }
+    return &pstMag->stActParam[enAct];
+}
+
+unsigned short *FedMotWords(EN_FeederAct enAct, EN_FeederVoiMot enMot, EN_FeederModel enModel) {
+    ST_VoiMotActParam *pstAct = FedActParam(enAct, enModel);
+    if (pstAct == nullptr || !TvlInRange(enMot, kVoiMotNum)) {
+        return nullptr;
+    }
+    return pstAct->u16MotParam[enMot];
 }
 
 unsigned short FedParamRe(EN_FeederAct enAct, EN_FeederMotParam enParam, EN_FedMotWorkType enWork,

@@ -3,6 +3,7 @@
 // fuzz/invariants.h. The input format is described in docs/fuzzing.md.
 #include "feeder/feeder.h"
 #include "fuzz/invariants.h"
+#include "host/tavrel.h"
 #include "logic/clock.h"
 #include "logic/logic.h"
 #include "vision/vision.h"

@@ -46,11 +46,7 @@ ST_MateInf TvlCoordRe() {
 int TvlFedCol(ST_FedColC stCmd) {
     ST_HostFedColC stHost{};
     stHost.enAct = stCmd.enAct;
-    for (int mot = 0; mot < kVoiMotNum; ++mot) {
-        for (int param = 0; param < kFedMotParamNum; ++param) {
-            stHost.u16MotParam[mot][param] = stCmd.u16MotParam[mot][param];
-        }
-    }
+    FedMotWordsCopy(stHost.u16MotParam, stCmd.u16MotParam);
     stHost.u16RunTim = stCmd.u16RunTim;
     stHost.u16Fill = 0;
     printf("$$$$$$$$$$$$$$$$$$$$$$$$$$$$$Fed Run Tim = %d$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$\n",

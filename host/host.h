@@ -3,7 +3,7 @@
 #ifndef TAVREL_HOST_H
 #define TAVREL_HOST_H
 
-#include "feeder/feeder.h"
+#include "base/export.h"
 #include "host/tavrel.h"
 #include "logic/logic.h"
 

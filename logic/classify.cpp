@@ -1,6 +1,6 @@
 // Classification of one sample: a movement class per axis and one of nine
 // position areas.
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 #include <cmath>
 
@@ -32,16 +32,16 @@ void SetMov(ST_MateMov *pstMov, EN_UnidRectMovClass enDire, int bLarge, unsigned
     ++*pu8Count;
 }
 
-void UpdateMoveLatch(ST_LogicAdj *pstAdj) {
-    if (pstAdj->bMoveLatch == 1) {
+void UpdateMoveLatch(ST_LogicAdj &stAdj) {
+    if (stAdj.bMoveLatch == 1) {
         return;
     }
-    const ST_LogicDim &stDim = pstAdj->stLogicDim;
+    const ST_LogicDim &stDim = stAdj.stLogicDim;
     if (stDim.stMovX.enDire != enMovNone || stDim.stMovY.enDire != enMovNone) {
-        pstAdj->bMoveLatch = 1;
+        stAdj.bMoveLatch = 1;
     }
-    pstAdj->stMoveLatch[0] = stDim.stMovX;
-    pstAdj->stMoveLatch[1] = stDim.stMovY;
+    stAdj.stMoveLatch[0] = stDim.stMovX;
+    stAdj.stMoveLatch[1] = stDim.stMovY;
 }
 
 } // namespace
@@ -66,7 +66,7 @@ int LogicValDim(ST_Logic *pstLogic) {
     LogicMateMoveDim_NumToSta(stDim.stStatisX, &stDim.stMovX);
     LogicMateMoveDim_NumToSta(stDim.stStatisY, &stDim.stMovY);
     LogicPosDim_NumToSta(stDim.u8AreaNum, &stDim.enArea);
-    UpdateMoveLatch(&pstLogic->stLogicAdj);
+    UpdateMoveLatch(pstLogic->stLogicAdj);
     return 1;
 }
 

@@ -2,7 +2,7 @@
 #ifndef TAVREL_LOGIC_CLOCK_H
 #define TAVREL_LOGIC_CLOCK_H
 
-#include "logic/logic.h"
+#include "base/time_point.h"
 
 using TvlClockFn = TvlTimePoint (*)();
 

@@ -1,18 +1,16 @@
 // Analysis and decision: what the last vibration achieved, how the score
 // moves, whether the motors are corrected and what the task does next.
-#include "feeder/feeder.h"
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 #include <cstdio>
 
 namespace {
 
+// Misses while waiting after an arrival before the motors are commanded again.
+constexpr unsigned char kRestartWaitNum = 3;
+
 const char *const kDumpBanner = "***************************************************************"
                                 "************************************************\n";
-
-bool Wanted(EN_AdjConfigSta enVerdict) {
-    return enVerdict == enAdjCfgAux || enVerdict == enAdjCfgMain;
-}
 
 // The configuration of a movement class; a class outside the table is not wanted.
 EN_AdjConfigSta MovVerdict(const EN_AdjConfigSta (&enMovCfg)[kMovClassNum],
@@ -20,17 +18,17 @@ EN_AdjConfigSta MovVerdict(const EN_AdjConfigSta (&enMovCfg)[kMovClassNum],
     return TvlInRange(enDire, kMovClassNum) ? enMovCfg[enDire] : enAdjCfgOff;
 }
 
-void PrintMotWords(const char *pszLabel, const ST_Logic *pstLogic, EN_FeederMotParam enParam) {
+void PrintMotWords(const char *pszLabel, const ST_Logic &stLogic, EN_FeederMotParam enParam) {
     unsigned short u16Word[kVoiMotNum];
     for (int mot = 0; mot < kVoiMotNum; ++mot) {
-        u16Word[mot] = FedVibrAdjRe(pstLogic->enFedAct, static_cast<EN_FeederVoiMot>(mot), enParam,
-                                    pstLogic->enFedModel);
+        u16Word[mot] = FedVibrAdjRe(stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot), enParam,
+                                    stLogic.enFedModel);
     }
     printf("%s: %d , %d , %d , %d  \n", pszLabel, u16Word[0], u16Word[1], u16Word[2], u16Word[3]);
 }
 
-void PrintDump(const ST_Logic *pstLogic) {
-    const ST_LogicAdj &stAdj = pstLogic->stLogicAdj;
+void PrintDump(const ST_Logic &stLogic) {
+    const ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     const ST_LogicDim &stDim = stAdj.stLogicDim;
     const ST_MateInf &stMate = stAdj.stLogMateReco.stMateInf;
     printf("%s", kDumpBanner);
@@ -39,13 +37,13 @@ void PrintDump(const ST_Logic *pstLogic) {
     printf("Mate Pos     : %f , %f \n", stMate.fPosX, stMate.fPosY);
     printf("Mate DispPos : %f , %f \n", stMate.fDispPosX, stMate.fDispPosY);
     printf("Adj Num      : %d \n", stAdj.u8AdjNum);
-    PrintMotWords("Mot Amp      ", pstLogic, enFedMotAmp);
-    PrintMotWords("Mot Fre      ", pstLogic, enFedMotFre);
+    PrintMotWords("Mot Amp      ", stLogic, enFedMotAmp);
+    PrintMotWords("Mot Fre      ", stLogic, enFedMotFre);
     printf("%s", kDumpBanner);
 }
 
-void ArrivedWhileAdjusting(ST_Logic *pstLogic, const ST_ActManageUnit &stUnit) {
-    ST_LogicAdj &stAdj = pstLogic->stLogicAdj;
+void ArrivedWhileAdjusting(ST_Logic &stLogic, const ST_ActManageUnit &stUnit) {
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     if (stAdj.u8AdjNum < stUnit.u8AdjNumMax) {
         ++stAdj.u8AdjNum;
     }
@@ -58,18 +56,18 @@ void ArrivedWhileAdjusting(ST_Logic *pstLogic, const ST_ActManageUnit &stUnit) {
     }
     printf("... ... Arrive ... ... \n");
     stAdj.enAdj = enLogicAdjFedWait;
-    LogicAdjEndNotify(pstLogic, enLogicAdjFedWait);
+    LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
     stAdj.u8RestartWaitNum = 0;
 }
 
-void MissedWhileAdjusting(ST_Logic *pstLogic, ST_ActManageUnit &stUnit) {
-    ST_LogicAdj &stAdj = pstLogic->stLogicAdj;
+void MissedWhileAdjusting(ST_Logic &stLogic, ST_ActManageUnit &stUnit) {
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     const ST_LogicDim &stDim = stAdj.stLogicDim;
     const EN_AdjConfigSta enVerdictX = MovVerdict(stUnit.enMovCfgX, stDim.stMovX.enDire);
     const EN_AdjConfigSta enVerdictY = MovVerdict(stUnit.enMovCfgY, stDim.stMovY.enDire);
     EN_AdjConfigSta enCorrSel = enAdjCfgOff;
 
-    LogicAdjEndNotify(pstLogic, enLogicAdjFedCol);
+    LogicAdjEndNotify(stLogic, enLogicAdjFedCol);
     if (LogicValAnaHandle_MoveRel(enVerdictX, enVerdictY, stUnit.enMovCfgY, &enCorrSel,
                                   stUnit.enStaRel) != 0) {
         printf("... ... Adj No... ... \n");
@@ -85,23 +83,23 @@ void MissedWhileAdjusting(ST_Logic *pstLogic, ST_ActManageUnit &stUnit) {
                          ? static_cast<unsigned char>(stAdj.u8AdjNum - stUnit.u8AdjNumDec)
                          : 0;
     if (stAdj.u8AdjNum < stUnit.u8MotAdjNum) {
-        LogicMotColReport(LogicValAnaHandle_MotCol(pstLogic->enFedAct, stUnit, enCorrSel,
+        LogicMotColReport(LogicValAnaHandle_MotCol(stLogic.enFedAct, stUnit, enCorrSel,
                                                    stDim.stMovX.bLarge, stDim.stMovY.bLarge,
-                                                   pstLogic->enFedModel));
+                                                   stLogic.enFedModel));
     } else {
         printf("... ... Mot Adj Wait... ... \n");
     }
 }
 
-void MissedWhileWaiting(ST_LogicAdj *pstAdj) {
-    pstAdj->bMoveLatch = 0;
-    ++pstAdj->u8RestartWaitNum;
-    if (pstAdj->u8RestartWaitNum >= 3) {
-        pstAdj->enAdj = enLogicAdjFedCol;
-        pstAdj->u8RestartWaitNum = 0;
+void MissedWhileWaiting(ST_LogicAdj &stAdj) {
+    stAdj.bMoveLatch = 0;
+    ++stAdj.u8RestartWaitNum;
+    if (stAdj.u8RestartWaitNum >= kRestartWaitNum) {
+        stAdj.enAdj = enLogicAdjFedCol;
+        stAdj.u8RestartWaitNum = 0;
         printf("... ... ReStart ... ... \n");
     } else {
-        printf("... ... ReStart Config, Wait Num = %d... ... \n", pstAdj->u8RestartWaitNum);
+        printf("... ... ReStart Config, Wait Num = %d... ... \n", stAdj.u8RestartWaitNum);
     }
 }
 
@@ -117,8 +115,8 @@ int LogicValAnaHandle_ArrPos(EN_MatePosArea enArea, EN_AdjConfigSta *penAreaCfg)
 int LogicValAnaHandle_MoveRel(EN_AdjConfigSta enVerdictX, EN_AdjConfigSta enVerdictY,
                               EN_AdjConfigSta *penMovCfgY, EN_AdjConfigSta *penCorrSel,
                               EN_AnaHanStaRel enStaRel) {
-    const bool bWantedX = Wanted(enVerdictX);
-    const bool bWantedY = Wanted(enVerdictY);
+    const bool bWantedX = LogicCfgOn(enVerdictX);
+    const bool bWantedY = LogicCfgOn(enVerdictY);
     const bool bAccepted =
         enStaRel == enStaRelAnd ? (bWantedX && bWantedY) : (bWantedX || bWantedY);
     if (bAccepted) {
@@ -141,23 +139,24 @@ int LogicValAnaHandle(ST_Logic *pstLogic) {
     if (pstLogic == nullptr || !LogicActModelValid(pstLogic->enFedAct, pstLogic->enFedModel)) {
         return 0;
     }
+    ST_Logic &stLogic = *pstLogic;
     // The decision works on a copy: the configuration is never written.
-    ST_ActManageUnit stUnit = pstLogic->stActUnit[pstLogic->enFedAct];
-    ST_LogicAdj &stAdj = pstLogic->stLogicAdj;
+    ST_ActManageUnit stUnit = stLogic.stActUnit[stLogic.enFedAct];
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     printf("%s", kDumpBanner);
 
     const bool bArrived = LogicValAnaHandle_ArrPos(stAdj.stLogicDim.enArea, stUnit.enAreaCfg) == 1;
     const bool bAdjusting = stAdj.enAdj == enLogicAdjFedCol;
     if (bArrived && bAdjusting) {
-        ArrivedWhileAdjusting(pstLogic, stUnit);
+        ArrivedWhileAdjusting(stLogic, stUnit);
     } else if (bArrived) {
         printf("... ... Arrive ... ... \n");
-        LogicAdjEndNotify(pstLogic, enLogicAdjFedWait);
+        LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
     } else if (bAdjusting) {
-        MissedWhileAdjusting(pstLogic, stUnit);
+        MissedWhileAdjusting(stLogic, stUnit);
     } else {
-        MissedWhileWaiting(&stAdj);
+        MissedWhileWaiting(stAdj);
     }
-    PrintDump(pstLogic);
+    PrintDump(stLogic);
     return 0;
 }

@@ -1,30 +1,29 @@
 // Logic initialisation, the host's five tunable parameters, the Y-band
 // compensation and model detection.
-#include "feeder/feeder.h"
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 #include <cstdio>
 #include <initializer_list>
 
 namespace {
 
-void ClearHeaderAndUnits() {
-    g_stLogic.tAdjRestart = 0;
-    g_stLogic.enFedModel = enFedKav;
+void ClearHeaderAndUnits(ST_Logic &stLogic) {
+    stLogic.tAdjRestart = 0;
+    stLogic.enFedModel = enFedKav;
     for (int model = 0; model < kFedModelNum; ++model) {
-        g_stLogic.u16FedRunTim[model] = 0;
-        g_stLogic.stPixValArea[model] = ST_VisionPixValArea{};
+        stLogic.u16FedRunTim[model] = 0;
+        stLogic.stPixValArea[model] = ST_VisionPixValArea{};
     }
-    g_stLogic.enLogicTaskSta = static_cast<EN_LogicTaskSta>(0);
-    g_stLogic.enFedAct = enFedAct0;
-    for (ST_ActManageUnit &stUnit : g_stLogic.stActUnit) {
+    stLogic.enLogicTaskSta = static_cast<EN_LogicTaskSta>(0);
+    stLogic.enFedAct = enFedAct0;
+    for (ST_ActManageUnit &stUnit : stLogic.stActUnit) {
         stUnit = ST_ActManageUnit{};
     }
 }
 
 // Every initialisation starts the adjustment as the first one after load does.
-void ResetAdjustment() {
-    ST_LogicAdj &stAdj = g_stLogic.stLogicAdj;
+void ResetAdjustment(ST_Logic &stLogic) {
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     stAdj.u8VanishNum = 0;
     stAdj.u8AdjNum = 0;
     stAdj.u8RestartWaitNum = 0;
@@ -36,11 +35,11 @@ void ResetAdjustment() {
     stAdj.stLogMateReco.tLastMate = 0;
     stAdj.stLogMateReco.u8Reserve = 0;
     stAdj.stLogMateReco.stMateInf = ST_MateInf{};
-    g_stLogic.pfnLogicAdjEnd = nullptr;
+    stLogic.pfnLogicAdjEnd = nullptr;
 }
 
-bool CurrentValid() {
-    return LogicActModelValid(g_stLogic.enFedAct, g_stLogic.enFedModel);
+bool CurrentValid(const ST_Logic &stLogic) {
+    return LogicActModelValid(stLogic.enFedAct, stLogic.enFedModel);
 }
 
 bool InWindow(float fX, float fY, const ST_VisionPixValArea &stArea) {
@@ -55,7 +54,8 @@ struct HostBoundWord {
     EN_FeederMotParam enParam;
     EN_ParamScopeSet enScope;
 };
-constexpr HostBoundWord kHostBoundWords[4] = {
+constexpr int kHostBoundNum = 4;
+constexpr HostBoundWord kHostBoundWords[kHostBoundNum] = {
     {enFedMotAmp, enParamScopeInit},
     {enFedMotAmp, enParamScopeMax},
     {enFedMotFre, enParamScopeInit},
@@ -64,21 +64,26 @@ constexpr HostBoundWord kHostBoundWords[4] = {
 
 constexpr float kCompBandShift = 20.0F;
 
+// The value model detection hands the vision sampler with a model's window.
+constexpr double kVisSetValKav = 300.0;
+constexpr double kVisSetValMor = 2000.0;
+
 } // namespace
 
 int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
               int (*pfnAdjEnd)(EN_LogicAdjSta), int enModel, EN_FeederAct enAct) {
+    ST_Logic &stLogic = g_stLogic;
     printf("Logic Init\n");
-    ClearHeaderAndUnits();
-    ResetAdjustment();
+    ClearHeaderAndUnits(stLogic);
+    ResetAdjustment(stLogic);
     if (VisionInit() != 0) {
         return 0;
     }
     if (FeederInit() == 0) {
         return 0;
     }
-    LogicActMovThrParamInit(&g_stLogic);
-    LogicFedModParamInit(&g_stLogic);
+    LogicActMovThrParamInit(&stLogic);
+    LogicFedModParamInit(&stLogic);
     VisionImageHandSucCb_Register(Logic_Vision_Cb);
     VisionFedModConfigCb_Register(Logic_VisFedModCof_Cb);
     if (pfnCoordRe == nullptr) {
@@ -97,26 +102,27 @@ int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
     if (!TvlInRange(enAct, kFedActNum) || !TvlInRange(enModel, kFedModelNum)) {
         return 0;
     }
-    g_stLogic.enFedAct = enAct;
+    stLogic.enFedAct = enAct;
     printf("FedMod = %d\n", enModel);
-    g_stLogic.enFedModel = static_cast<EN_FeederModel>(enModel);
+    stLogic.enFedModel = static_cast<EN_FeederModel>(enModel);
     printf("FedMod = %d\n", enModel);
-    g_stLogic.enLogicTaskSta = enLogicTaskAdj;
+    stLogic.enLogicTaskSta = enLogicTaskAdj;
     LogicParamSetEnd();
     return 1;
 }
 
 int LogicParamSet(unsigned short u16AmpInit, unsigned short u16AmpMax, unsigned short u16FreInit,
                   unsigned short u16FreMax, unsigned short u16FedRunTim) {
-    if (!CurrentValid()) {
+    ST_Logic &stLogic = g_stLogic;
+    if (!CurrentValid(stLogic)) {
         return 0;
     }
-    const unsigned short u16Bound[4] = {u16AmpInit, u16AmpMax, u16FreInit, u16FreMax};
-    for (int pos = 0; pos < 4; ++pos) {
-        FedParamSet(g_stLogic.enFedAct, kHostBoundWords[pos].enParam, enFedMotWorkMain,
-                    kHostBoundWords[pos].enScope, u16Bound[pos], g_stLogic.enFedModel);
+    const unsigned short u16Bound[kHostBoundNum] = {u16AmpInit, u16AmpMax, u16FreInit, u16FreMax};
+    for (int pos = 0; pos < kHostBoundNum; ++pos) {
+        FedParamSet(stLogic.enFedAct, kHostBoundWords[pos].enParam, enFedMotWorkMain,
+                    kHostBoundWords[pos].enScope, u16Bound[pos], stLogic.enFedModel);
     }
-    g_stLogic.u16FedRunTim[g_stLogic.enFedModel] = u16FedRunTim;
+    stLogic.u16FedRunTim[stLogic.enFedModel] = u16FedRunTim;
     LogicParamSetEnd();
     return 0;
 }
@@ -124,44 +130,46 @@ int LogicParamSet(unsigned short u16AmpInit, unsigned short u16AmpMax, unsigned 
 int LogicParamRe(unsigned short *pu16AmpInit, unsigned short *pu16AmpMax,
                  unsigned short *pu16FreInit, unsigned short *pu16FreMax,
                  unsigned short *pu16FedRunTim) {
-    const bool bValid = CurrentValid();
-    unsigned short *pu16Bound[4] = {pu16AmpInit, pu16AmpMax, pu16FreInit, pu16FreMax};
-    for (int pos = 0; pos < 4; ++pos) {
+    const ST_Logic &stLogic = g_stLogic;
+    const bool bValid = CurrentValid(stLogic);
+    unsigned short *pu16Bound[kHostBoundNum] = {pu16AmpInit, pu16AmpMax, pu16FreInit, pu16FreMax};
+    for (int pos = 0; pos < kHostBoundNum; ++pos) {
         if (pu16Bound[pos] != nullptr) {
-            *pu16Bound[pos] = bValid ? FedParamRe(g_stLogic.enFedAct, kHostBoundWords[pos].enParam,
+            *pu16Bound[pos] = bValid ? FedParamRe(stLogic.enFedAct, kHostBoundWords[pos].enParam,
                                                   enFedMotWorkMain, kHostBoundWords[pos].enScope,
-                                                  g_stLogic.enFedModel)
+                                                  stLogic.enFedModel)
                                      : 0;
         }
     }
     if (pu16FedRunTim != nullptr) {
-        *pu16FedRunTim = bValid ? g_stLogic.u16FedRunTim[g_stLogic.enFedModel] : 0;
+        *pu16FedRunTim = bValid ? stLogic.u16FedRunTim[stLogic.enFedModel] : 0;
     }
     return 0;
 }
 
 int LogicParamSetEnd() {
-    if (!CurrentValid()) {
+    ST_Logic &stLogic = g_stLogic;
+    if (!CurrentValid(stLogic)) {
         return 0;
     }
-    const ST_ActManageUnit &stUnit = g_stLogic.stActUnit[g_stLogic.enFedAct];
+    const ST_ActManageUnit &stUnit = stLogic.stActUnit[stLogic.enFedAct];
     for (int mot = 0; mot < kVoiMotNum; ++mot) {
         const EN_AdjConfigSta enCfg = stUnit.enMotCfg[mot];
-        if (enCfg == enAdjCfgAux || enCfg == enAdjCfgMain) {
-            FedParamSetAnewInit(g_stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot),
-                                enCfg == enAdjCfgAux ? enFedMotWorkAux : enFedMotWorkMain,
-                                g_stLogic.enFedModel);
+        if (LogicCfgOn(enCfg)) {
+            FedParamSetAnewInit(stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot),
+                                LogicMotWorkType(enCfg), stLogic.enFedModel);
         }
     }
     return 0;
 }
 
 int LogicFedCompDis() {
-    if (!CurrentValid()) {
+    ST_Logic &stLogic = g_stLogic;
+    if (!CurrentValid(stLogic)) {
         return 0;
     }
-    ST_ActManageUnit &stUnit = g_stLogic.stActUnit[g_stLogic.enFedAct];
-    ST_ActThres &stThresY = stUnit.stThresY[g_stLogic.enFedModel];
+    ST_ActManageUnit &stUnit = stLogic.stActUnit[stLogic.enFedAct];
+    ST_ActThres &stThresY = stUnit.stThresY[stLogic.enFedModel];
     for (const EN_UnidRectMovClass enCls : {enMovNone, enMovPos, enMovNeg}) {
         if (stUnit.enMovCfgY[enCls] != enAdjCfgAux) {
             continue;
@@ -173,8 +181,8 @@ int LogicFedCompDis() {
         for (int mot = 0; mot < kVoiMotNum; ++mot) {
             if (stUnit.enMotCfg[mot] == enAdjCfgAux) {
                 stUnit.enMotCfg[mot] = enAdjCfgOff;
-                FedParamSetClearInit(g_stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot),
-                                     g_stLogic.enFedModel);
+                FedParamSetClearInit(stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot),
+                                     stLogic.enFedModel);
             }
         }
     }
@@ -182,18 +190,19 @@ int LogicFedCompDis() {
 }
 
 int Logic_VisFedModCof_Cb(float fX, float fY) {
+    ST_Logic &stLogic = g_stLogic;
     printf("=======Fed X = %f====== \n", fX);
     printf("=======Fed Y = %f====== \n", fY);
-    if (InWindow(fX, fY, g_stLogic.stPixValArea[enFedKav])) {
-        g_stLogic.enFedModel = enFedKav;
-        VisionSet(&g_stLogic.stPixValArea[enFedKav], 300.0);
+    if (InWindow(fX, fY, stLogic.stPixValArea[enFedKav])) {
+        stLogic.enFedModel = enFedKav;
+        VisionSet(&stLogic.stPixValArea[enFedKav], kVisSetValKav);
         printf("=======Fed Mod -> Kav====== \n");
-    } else if (InWindow(fX, fY, g_stLogic.stPixValArea[enFedMor])) {
-        g_stLogic.enFedModel = enFedMor;
-        VisionSet(&g_stLogic.stPixValArea[enFedMor], 2000.0);
+    } else if (InWindow(fX, fY, stLogic.stPixValArea[enFedMor])) {
+        stLogic.enFedModel = enFedMor;
+        VisionSet(&stLogic.stPixValArea[enFedMor], kVisSetValMor);
         printf("=======Fed Mod -> Mor====== \n");
     } else {
-        g_stLogic.enFedModel = enFedNoMod;
+        stLogic.enFedModel = enFedNoMod;
         printf("=======Fed No Mod====== \n");
     }
     return 0;

@@ -1,34 +1,15 @@
 // Adjustment logic: the logic state record, its enumerations and every
-// operation of the tuning loop. The other subsystems include this header for
-// the shared enumerations.
+// operation of the tuning loop. It builds on the feeder and the vision sampler;
+// only the host interface builds on it.
 #ifndef TAVREL_LOGIC_H
 #define TAVREL_LOGIC_H
 
-#include "host/tavrel.h"
+#include "base/export.h"
+#include "base/ids.h"
+#include "base/static_zero.h"
+#include "base/time_point.h"
+#include "feeder/feeder.h"
 #include "vision/vision.h"
-
-#include <cstdint>
-
-// Monotonic clock reading in nanoseconds; zero means never set.
-using TvlTimePoint = std::int64_t;
-
-enum EN_FeederModel : int { enFedKav = 0, enFedMor = 1, enFedTus = 2, enFedNoMod = 4 };
-
-enum EN_FeederAct : int {
-    enFedAct0 = 0,
-    enFedAct1,
-    enFedAct2,
-    enFedAct3,
-    enFedAct4,
-    enFedAct5,
-    enFedAct6,
-    enFedAct7,
-    enFedAct8,
-    enFedAct9,
-    enFedAct10
-};
-
-enum { kFedModelNum = 3, kFedActNum = 11 };
 
 // Adjustment status; the values travel to the host.
 enum EN_LogicAdjSta : int {
@@ -70,7 +51,7 @@ enum EN_MatePosArea : int {
     enPosCentre = 8
 };
 
-enum { kPosAreaNum = 9, kVoiMotNum = 4, kAdjStepNum = 6 };
+enum { kPosAreaNum = 9, kAdjStepNum = 6 };
 
 enum EN_AdjConfigSta : int { enAdjCfgOff = 0, enAdjCfgAux = 1, enAdjCfgMain = 2 };
 
@@ -174,26 +155,6 @@ struct ST_Logic {
 };
 
 extern ST_Logic g_stLogic;
-
-struct ST_FedColC;
-
-// True when iVal indexes an array of iCount elements; negative values fail.
-inline bool TvlInRange(int iVal, int iCount) {
-    return static_cast<unsigned>(iVal) < static_cast<unsigned>(iCount);
-}
-
-// True when the action and the model index real configuration and parameter
-// blocks: model detection may store enFedNoMod while the task runs.
-inline bool LogicActModelValid(int enAct, int enModel) {
-    return TvlInRange(enAct, kFedActNum) && TvlInRange(enModel, kFedModelNum);
-}
-
-// Sends a status to the registered callback, if any: a host command before
-// any initialisation leaves none registered.
-void LogicAdjEndNotify(const ST_Logic *pstLogic, EN_LogicAdjSta enSta);
-
-// Prints the line that reports a motor correction's result.
-void LogicMotColReport(int iResult);
 
 // Default thresholds and action configuration.
 TVL_API int LogicActMovThrParamInit(ST_Logic *pstLogic);

@@ -1,17 +1,12 @@
 // Motor correction: frequency and amplitude of each corrected motor sweep
 // their ranges like the two digits of a counter, frequency the faster digit.
-#include "feeder/feeder.h"
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 #include <cstdio>
 
 namespace {
 
 enum AdjStepByte { kStepFre = 0, kStepAmp = 1, kStepAuxAmp = 2, kStepFreLarge = 3 };
-
-EN_FedMotWorkType WorkTypeOf(EN_AdjConfigSta enMotCfg) {
-    return enMotCfg == enAdjCfgAux ? enFedMotWorkAux : enFedMotWorkMain;
-}
 
 // Raises the frequency; when it falls back, raises the amplitude instead.
 // Returns 0 when both fell back to their initial values.
@@ -44,11 +39,11 @@ int LogicValAnaHandle_MotCol(EN_FeederAct enAct, ST_ActManageUnit stUnit, EN_Adj
         }
         for (int mot = 0; mot < kVoiMotNum; ++mot) {
             const EN_AdjConfigSta enCfg = stUnit.enMotCfg[mot];
-            if (enCfg != enAdjCfgMain && enCfg != enAdjCfgAux) {
+            if (!LogicCfgOn(enCfg)) {
                 continue;
             }
             const unsigned short u16Amp = enCfg == enAdjCfgAux ? u16AuxAmpStep : u16AmpStep;
-            if (StepMotor(enAct, mot, WorkTypeOf(enCfg), u16FreStep, u16Amp, enModel) == 0) {
+            if (StepMotor(enAct, mot, LogicMotWorkType(enCfg), u16FreStep, u16Amp, enModel) == 0) {
                 printf("Act Param Adj Fail,Act: %d \n", static_cast<int>(enAct));
                 iResult = 0;
             }

@@ -1,7 +1,6 @@
 // The logic task: one step of the closed tuning loop, and the host's commands.
-#include "feeder/feeder.h"
 #include "logic/clock.h"
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 #include <cstdio>
 
@@ -12,45 +11,45 @@ constexpr TvlTimePoint kMateVanishMs = 5000;
 constexpr unsigned char kVanishCorrectNum = 3;
 
 // Full correction with the large flags of the last analysed sample.
-void TimeoutMotCol() {
-    const ST_LogicDim &stDim = g_stLogic.stLogicAdj.stLogicDim;
-    const EN_FeederAct enAct = g_stLogic.enFedAct;
+void TimeoutMotCol(ST_Logic &stLogic) {
+    const ST_LogicDim &stDim = stLogic.stLogicAdj.stLogicDim;
+    const EN_FeederAct enAct = stLogic.enFedAct;
     int iOk = 0;
     if (TvlInRange(enAct, kFedActNum)) {
-        iOk = LogicValAnaHandle_MotCol(enAct, g_stLogic.stActUnit[enAct], enAdjCfgOff,
-                                       stDim.stMovX.bLarge, stDim.stMovY.bLarge,
-                                       g_stLogic.enFedModel);
+        iOk =
+            LogicValAnaHandle_MotCol(enAct, stLogic.stActUnit[enAct], enAdjCfgOff,
+                                     stDim.stMovX.bLarge, stDim.stMovY.bLarge, stLogic.enFedModel);
     }
     LogicMotColReport(iOk);
 }
 
 // Step A: analyse the new sample and act on the decision.
-void AnalyseSample() {
-    ST_LogicAdj &stAdj = g_stLogic.stLogicAdj;
+void AnalyseSample(ST_Logic &stLogic) {
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     stAdj.stLogMateReco.bNewMate = 0;
     stAdj.u8VanishNum = 0;
-    LogicValDim(&g_stLogic);
-    LogicValAnaHandle(&g_stLogic);
+    LogicValDim(&stLogic);
+    LogicValAnaHandle(&stLogic);
     switch (stAdj.enAdj) {
     case enLogicAdjFedCol:
         printf("Fed Col\n");
         // A status callback may have re-initialised the library or detected
         // another model meanwhile.
-        if (TvlInRange(g_stLogic.enFedModel, kFedModelNum)) {
-            FedVibEnCol(g_stLogic.enFedAct, g_stLogic.u16FedRunTim[g_stLogic.enFedModel],
-                        g_stLogic.enFedModel);
+        if (TvlInRange(stLogic.enFedModel, kFedModelNum)) {
+            FedVibEnCol(stLogic.enFedAct, stLogic.u16FedRunTim[stLogic.enFedModel],
+                        stLogic.enFedModel);
         }
         break;
     case enLogicAdjFedWait:
         printf("Fed Wait\n");
         break;
     case enLogicAdjVerifWait:
-        g_stLogic.enLogicTaskSta = enLogicTaskWait;
+        stLogic.enLogicTaskSta = enLogicTaskWait;
         printf("*** *** Logic Task Verif Wait*** ***\n");
-        LogicAdjEndNotify(&g_stLogic, enLogicAdjVerifWait);
+        LogicAdjEndNotify(stLogic, enLogicAdjVerifWait);
         break;
     case enLogicAdjFail:
-        g_stLogic.enLogicTaskSta = enLogicTaskEnd;
+        stLogic.enLogicTaskSta = enLogicTaskEnd;
         printf("*** *** Logic Fail,Verif Err *** *** \n");
         break;
     default:
@@ -61,11 +60,11 @@ void AnalyseSample() {
 
 // Step B: no new sample; declare a timeout when the previous one lies more
 // than 5000 whole milliseconds back.
-void WaitForSample(TvlTimePoint tNow) {
-    ST_LogicAdj &stAdj = g_stLogic.stLogicAdj;
+void WaitForSample(ST_Logic &stLogic, TvlTimePoint tNow) {
+    ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     const TvlTimePoint tElapsedMs = (tNow - stAdj.stLogMateReco.tLastMate) / kNsPerMs;
     printf("Else elpasems\n");
-    LogicAdjEndNotify(&g_stLogic, enLogicAdjFedWait);
+    LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
     if (tElapsedMs <= kMateVanishMs) {
         return;
     }
@@ -75,38 +74,38 @@ void WaitForSample(TvlTimePoint tNow) {
     stAdj.u8RestartWaitNum = 0;
     if (stAdj.u8VanishNum >= kVanishCorrectNum) {
         stAdj.u8VanishNum = 0;
-        TimeoutMotCol();
+        TimeoutMotCol(stLogic);
     }
     VisionMateRecoTaskEn();
     stAdj.stLogMateReco.tLastMate = tNow;
 }
 
 // Step C: command the verification vibration with the action's own duration.
-void StartVerification() {
-    if (g_stLogic.stLogicAdj.enAdj != enLogicAdjVerifStart) {
+void StartVerification(ST_Logic &stLogic) {
+    if (stLogic.stLogicAdj.enAdj != enLogicAdjVerifStart) {
         return;
     }
-    g_stLogic.stLogicAdj.enAdj = enLogicAdjVerifIng;
-    const unsigned short u16DuartTim = FedDuartTimRe(g_stLogic.enFedAct, g_stLogic.enFedModel);
+    stLogic.stLogicAdj.enAdj = enLogicAdjVerifIng;
+    const unsigned short u16DuartTim = FedDuartTimRe(stLogic.enFedAct, stLogic.enFedModel);
     printf("===============enLogicAdjVerifIng Wait==============================Tim = %d\n",
            u16DuartTim);
-    FedVibEnCol(g_stLogic.enFedAct, u16DuartTim, g_stLogic.enFedModel);
-    g_stLogic.enLogicTaskSta = enLogicTaskVerifIng;
+    FedVibEnCol(stLogic.enFedAct, u16DuartTim, stLogic.enFedModel);
+    stLogic.enLogicTaskSta = enLogicTaskVerifIng;
 }
 
 // Step D: the verification vibration is over one step after it was commanded.
-void EndVerification() {
+void EndVerification(ST_Logic &stLogic) {
     printf("=====================enLogicAdjVerif End=============================\n");
-    g_stLogic.stLogicAdj.enAdj = enLogicAdjVerifEnd;
-    g_stLogic.enLogicTaskSta = enLogicTaskWait;
-    LogicAdjEndNotify(&g_stLogic, enLogicAdjVerifEnd);
+    stLogic.stLogicAdj.enAdj = enLogicAdjVerifEnd;
+    stLogic.enLogicTaskSta = enLogicTaskWait;
+    LogicAdjEndNotify(stLogic, enLogicAdjVerifEnd);
 }
 
 } // namespace
 
-void LogicAdjEndNotify(const ST_Logic *pstLogic, EN_LogicAdjSta enSta) {
-    if (pstLogic->pfnLogicAdjEnd != nullptr) {
-        pstLogic->pfnLogicAdjEnd(enSta);
+void LogicAdjEndNotify(const ST_Logic &stLogic, EN_LogicAdjSta enSta) {
+    if (stLogic.pfnLogicAdjEnd != nullptr) {
+        stLogic.pfnLogicAdjEnd(enSta);
     }
 }
 
@@ -115,32 +114,33 @@ void LogicMotColReport(int iResult) {
 }
 
 int LogicTask() {
+    ST_Logic &stLogic = g_stLogic;
     const TvlTimePoint tNow = g_pfnLogicClock();
     VisionTask();
     printf(
         "##############################***Task Run***##########################################\n");
     // Without a valid action and model (model detection may store enFedNoMod)
     // there are no thresholds, parameters or run time to work with.
-    const bool bValid = LogicActModelValid(g_stLogic.enFedAct, g_stLogic.enFedModel);
-    switch (g_stLogic.enLogicTaskSta) {
+    const bool bValid = LogicActModelValid(stLogic.enFedAct, stLogic.enFedModel);
+    switch (stLogic.enLogicTaskSta) {
     case enLogicTaskAdj:
         if (!bValid) {
             break;
         }
-        if (g_stLogic.stLogicAdj.stLogMateReco.bNewMate != 0) {
-            AnalyseSample();
+        if (stLogic.stLogicAdj.stLogMateReco.bNewMate != 0) {
+            AnalyseSample(stLogic);
         } else {
-            WaitForSample(tNow);
+            WaitForSample(stLogic, tNow);
         }
         break;
     case enLogicTaskVerifStart:
         if (bValid) {
-            StartVerification();
+            StartVerification(stLogic);
         }
         break;
     case enLogicTaskVerifIng:
         if (bValid) {
-            EndVerification();
+            EndVerification(stLogic);
         }
         break;
     case enLogicTaskWait:
@@ -149,7 +149,7 @@ int LogicTask() {
     default:
         break;
     }
-    return g_stLogic.enLogicTaskSta;
+    return stLogic.enLogicTaskSta;
 }
 
 int LogicStaCol(int command) {
@@ -183,11 +183,12 @@ int LogicAdjSucc() {
 }
 
 int LogicAdjRestart() {
-    g_stLogic.tAdjRestart = g_pfnLogicClock();
-    TimeoutMotCol();
-    g_stLogic.stLogicAdj.enAdj = enLogicAdjFedWait;
-    g_stLogic.stLogicAdj.u8RestartWaitNum = 0;
-    g_stLogic.enLogicTaskSta = enLogicTaskAdj;
+    ST_Logic &stLogic = g_stLogic;
+    stLogic.tAdjRestart = g_pfnLogicClock();
+    TimeoutMotCol(stLogic);
+    stLogic.stLogicAdj.enAdj = enLogicAdjFedWait;
+    stLogic.stLogicAdj.u8RestartWaitNum = 0;
+    stLogic.enLogicTaskSta = enLogicTaskAdj;
     return 1;
 }
 

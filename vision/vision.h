@@ -3,7 +3,8 @@
 #ifndef TAVREL_VISION_H
 #define TAVREL_VISION_H
 
-#include "host/tavrel.h"
+#include "base/export.h"
+#include "base/static_zero.h"
 
 // One observation of the part.
 struct ST_MateInf {
@@ -28,10 +29,6 @@ struct ST_VisionPixValArea {
     unsigned short u16AreaYMin;
     unsigned short u16AreaYMax;
 };
-
-// Tag for the constant initialisation of the static instances: no code may
-// run when the library is loaded.
-enum class TvlStaticZero { kTag };
 
 enum { kVisionRingLen = 10 };
 

@@ -1,5 +1,6 @@
 // The library never allocates: a whole tuning cycle, driven through the public
 // entry points and through every task state, with the allocator counted.
+#include "host/tavrel.h"
 #include "logic/clock.h"
 #include "logic/logic.h"
 #include "tests/hardening/alloc_counter.h"
