@@ -21,6 +21,13 @@ void FedBacklightPwmCheck(ST_VoiMotActMag *pstMag, unsigned short u16Pwm) {
 
 } // namespace
 
+void FeederReset() {
+    for (ST_VoiMotActMag &stMag : g_stFedParam) {
+        stMag = ST_VoiMotActMag{};
+    }
+    pfnFedCol = nullptr;
+}
+
 int FedColRegister(int (*pfnCb)(ST_FedColC)) {
     if (pfnCb != nullptr) {
         pfnFedCol = pfnCb;

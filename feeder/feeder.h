@@ -71,6 +71,9 @@ inline void FedMotWordsCopy(unsigned short (&u16Dst)[kVoiMotNum][kFedMotParamNum
     }
 }
 
+// Every parameter block and the command sink back to their state at load.
+void FeederReset();
+
 // Parameter store.
 TVL_API unsigned short FedParamRe(EN_FeederAct enAct, EN_FeederMotParam enParam,
                                   EN_FedMotWorkType enWork, EN_ParamScopeSet enScope,

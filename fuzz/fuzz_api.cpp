@@ -3,6 +3,7 @@
 // fuzz/invariants.h. The input format is described in docs/fuzzing.md.
 #include "feeder/feeder.h"
 #include "fuzz/invariants.h"
+#include "host/reset.h"
 #include "host/tavrel.h"
 #include "logic/clock.h"
 #include "logic/logic.h"
@@ -282,15 +283,9 @@ void RunCall(std::uint8_t u8Op) {
     kCalls[u8Op % (sizeof kCalls / sizeof kCalls[0])]();
 }
 
-// Every input starts from the state at load. The host and feeder callback
-// pointers inside the library are not reachable, but nothing reads them before
-// TVLInit sets them again.
+// Every input starts from the state at load.
 void ResetLibrary() {
-    g_stLogic = ST_Logic{TvlStaticZero::kTag};
-    g_stVision = ST_Vision{TvlStaticZero::kTag};
-    for (ST_VoiMotActMag &stMag : g_stFedParam) {
-        stMag = ST_VoiMotActMag{};
-    }
+    TvlResetAll();
     g_tNow = 0;
     g_iTaskDepth = 0;
     g_iCallbackDepth = 0;

@@ -1,6 +1,7 @@
 // The five entry points and the adapters between the host's records and the
 // library's own.
 #include "host/host.h"
+#include "host/reset.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -30,6 +31,15 @@ PFN_TVLFedCol pfnHostFedCol = nullptr;
 PFN_TVLLogCol pfnHostLogCol = nullptr;
 
 } // namespace
+
+void TvlResetAll() {
+    pfnHostCoordRe = nullptr;
+    pfnHostFedCol = nullptr;
+    pfnHostLogCol = nullptr;
+    LogicReset();
+    VisionReset();
+    FeederReset();
+}
 
 ST_MateInf TvlCoordRe() {
     // Without a host callback every poll yields no sample.

@@ -156,6 +156,10 @@ struct ST_Logic {
 
 extern ST_Logic g_stLogic;
 
+// The logic record, its status callback and the task's clock back to their
+// state at load.
+void LogicReset();
+
 // Default thresholds and action configuration.
 TVL_API int LogicActMovThrParamInit(ST_Logic *pstLogic);
 TVL_API int LogicFedModParamInit(ST_Logic *pstLogic);

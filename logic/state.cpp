@@ -1,3 +1,4 @@
+#include "logic/clock.h"
 #include "logic/logic.h"
 
 ST_Logic g_stLogic{TvlStaticZero::kTag};
@@ -9,3 +10,8 @@ ST_LogMateReco::ST_LogMateReco() : tLastMate(0) {}
 ST_LogicAdj::ST_LogicAdj() = default;
 
 ST_Logic::ST_Logic() : tAdjRestart(0) {}
+
+void LogicReset() {
+    g_stLogic = ST_Logic{TvlStaticZero::kTag};
+    g_pfnLogicClock = LogicClockMonotonic;
+}

@@ -4,6 +4,7 @@
 #define TAVREL_TESTS_SUPPORT_H
 
 #include "feeder/feeder.h"
+#include "host/reset.h"
 #include "logic/clock.h"
 #include "logic/logic.h"
 #include "vision/vision.h"
@@ -69,11 +70,7 @@ inline ST_MateInf Sample(float fX, float fY) {
 
 // Everything back to its state at load, with the fake clock in place.
 inline void ResetLibrary() {
-    g_stLogic = ST_Logic{TvlStaticZero::kTag};
-    g_stVision = ST_Vision{TvlStaticZero::kTag};
-    for (ST_VoiMotActMag &stMag : g_stFedParam) {
-        stMag = ST_VoiMotActMag{};
-    }
+    TvlResetAll();
     Rec() = Recorder{};
     FakeNow() = 0;
     g_pfnLogicClock = FakeClock;

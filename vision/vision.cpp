@@ -5,6 +5,10 @@ ST_Vision g_stVision{TvlStaticZero::kTag};
 ST_Vision::ST_Vision() = default;
 ST_Vision::~ST_Vision() = default;
 
+void VisionReset() {
+    g_stVision = ST_Vision{TvlStaticZero::kTag};
+}
+
 int VisionInit() {
     g_stVision.dVisInitVal[0] = 122500.0;
     g_stVision.dVisInitVal[1] = 10000.0;

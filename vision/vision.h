@@ -54,6 +54,9 @@ struct ST_Vision {
 
 extern ST_Vision g_stVision;
 
+// The sampler's record, ring and callbacks back to their state at load.
+void VisionReset();
+
 TVL_API int VisionInit();
 TVL_API int VisionTask();
 TVL_API int CheckMovement(ST_MateInf *pstCur, const ST_MateInf *pstPrev);

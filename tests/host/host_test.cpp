@@ -1,4 +1,5 @@
 #include "host/host.h"
+#include "host/reset.h"
 #include "tests/support.h"
 
 #include <string>
@@ -166,6 +167,40 @@ TEST_F(HostTest, TuningRunThroughTheEntryPoints) {
     EXPECT_TRUE(bVerified);
     EXPECT_EQ(iState, TVL_TASK_END);
     EXPECT_EQ(g_host.commands.back().u16RunTim, 5000);
+}
+
+// The reset the tests and the fuzz target start from reaches every record and
+// every callback pointer, the host's and the feeder's included.
+TEST_F(HostTest, ResetAllForgetsEveryRecordAndCallback) {
+    ASSERT_EQ(Init(HostCoord, HostFedCol, HostLogCol, 1, 3), 1);
+    Task();
+    Printed([] { FedVibEnCol(enFedAct3, 500, enFedMor); });
+    ASSERT_EQ(g_host.commands.size(), 1U);
+    ASSERT_EQ(g_host.polls, 1);
+    TvlResetAll();
+    g_host = HostLog{};
+
+    EXPECT_EQ(g_stLogic.enLogicTaskSta, 0);
+    EXPECT_EQ(g_stLogic.enFedModel, enFedKav);
+    EXPECT_EQ(g_stLogic.stActUnit[3].u8AdjSuccNum, 0);
+    EXPECT_EQ(g_stLogic.pfnLogicAdjEnd, nullptr);
+    EXPECT_EQ(g_pfnLogicClock, &LogicClockMonotonic);
+    EXPECT_EQ(g_stVision.bFirstSampleDone, 0);
+    EXPECT_EQ(g_stVision.u8MateIdx, 0);
+    EXPECT_EQ(g_stVision.pfnCoordRe, nullptr);
+    EXPECT_EQ(g_stVision.pfnImageHandSucCb, nullptr);
+    EXPECT_EQ(g_stVision.pfnFedModConfigCb, nullptr);
+    EXPECT_EQ(FedParamRe(enFedAct3, enFedMotAmp, enFedMotWorkMain, enParamScopeMax, enFedMor), 0);
+    EXPECT_EQ(FedDuartTimRe(enFedAct3, enFedMor), 0);
+
+    // No pointer to the host or the feeder sink survives.
+    EXPECT_EQ(FedVibEnCol(enFedAct3, 500, enFedMor), 0);
+    Printed([] { TvlFedCol(ST_FedColC{}); });
+    TvlCoordRe();
+    TvlLogCol(enLogicAdjFedCol);
+    EXPECT_TRUE(g_host.commands.empty());
+    EXPECT_EQ(g_host.polls, 0);
+    EXPECT_TRUE(g_host.statuses.empty());
 }
 
 } // namespace
