@@ -87,6 +87,7 @@ int FedVibrAdj_ValCal(unsigned short *pu16Val, unsigned short u16Step, ST_VoiMot
     return 0;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FedBacklightCol(EN_BackLightSta enSta, unsigned short u16Val, unsigned short u16Pwm,
                     EN_FeederModel enModel) {
     ST_VoiMotActMag *pstMag = FedBlock(enModel);
@@ -99,6 +100,7 @@ int FedBacklightCol(EN_BackLightSta enSta, unsigned short u16Val, unsigned short
     return 1;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FedBacklightPWMCol(unsigned short u16Pwm, EN_FeederModel enModel) {
     ST_VoiMotActMag *pstMag = FedBlock(enModel);
     if (pstMag == nullptr) {
@@ -108,6 +110,7 @@ int FedBacklightPWMCol(unsigned short u16Pwm, EN_FeederModel enModel) {
     return 1;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 unsigned short FedBacklightStaRe(EN_FeederModel enModel) {
     const ST_VoiMotActMag *pstMag = FedBlock(enModel);
     return pstMag == nullptr ? 0 : pstMag->u16BackLightStaRe;

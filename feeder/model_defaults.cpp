@@ -155,6 +155,7 @@ int FedTusParamSetInit(ST_VoiMotActMag *pstMag) {
     return FedModelParamSetInit(pstMag, kMorTusBounds);
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FeederTask() {
     return 1;
 }

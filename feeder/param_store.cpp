@@ -78,6 +78,7 @@ unsigned short FedDuartTimRe(EN_FeederAct enAct, EN_FeederModel enModel) {
     return pstAct == nullptr ? 0 : pstAct->u16DuartTim;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FedDuartTimAdj(EN_FeederAct enAct, unsigned short u16Val, EN_FeederModel enModel) {
     ST_VoiMotActParam *pstAct = FedActParam(enAct, enModel);
     if (pstAct == nullptr) {
@@ -119,6 +120,7 @@ int FedParamSetClearInit(EN_FeederAct enAct, EN_FeederVoiMot enMot, EN_FeederMod
     return 1;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FeederConfig_AM(unsigned short *pu16Bounds, EN_FeederModel enModel) {
     ST_VoiMotActMag *pstMag = FedBlock(enModel);
     if (pstMag == nullptr || pu16Bounds == nullptr) {
@@ -136,11 +138,13 @@ int FeederConfig_AM(unsigned short *pu16Bounds, EN_FeederModel enModel) {
     return 0;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 unsigned short FedVibStaRe(EN_FeederModel enModel) {
     const ST_VoiMotActMag *pstMag = FedBlock(enModel);
     return pstMag == nullptr ? 0 : pstMag->u16VibSta;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int FedVibDisCol(EN_FeederModel enModel) {
     ST_VoiMotActMag *pstMag = FedBlock(enModel);
     if (pstMag == nullptr) {

@@ -59,6 +59,8 @@ int TvlFedCol(ST_FedColC stCmd) {
     FedMotWordsCopy(stHost.u16MotParam, stCmd.u16MotParam);
     stHost.u16RunTim = stCmd.u16RunTim;
     stHost.u16Fill = 0;
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // 29 "$" before the run time, 33 after.
     printf("$$$$$$$$$$$$$$$$$$$$$$$$$$$$$Fed Run Tim = %d$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$$\n",
            stHost.u16RunTim);
     if (pfnHostFedCol != nullptr) {

@@ -146,6 +146,7 @@ int LogicPosDim_NumToSta(unsigned char *pu8AreaNum, EN_MatePosArea *penArea) {
     return 0;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int LogicMateMoveDim_Dire(ST_MateMov *pstEarlier, ST_MateMov *pstNewer) {
     if (pstEarlier == nullptr || pstNewer == nullptr) {
         return 0;

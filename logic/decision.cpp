@@ -9,6 +9,7 @@ namespace {
 // Misses while waiting after an arrival before the motors are commanded again.
 constexpr unsigned char kRestartWaitNum = 3;
 
+// CONTRACT: verbatim host-visible text; do not "fix".
 const char *const kDumpBanner = "***************************************************************"
                                 "************************************************\n";
 
@@ -24,6 +25,7 @@ void PrintMotWords(const char *pszLabel, const ST_Logic &stLogic, EN_FeederMotPa
         u16Word[mot] = FedVibrAdjRe(stLogic.enFedAct, static_cast<EN_FeederVoiMot>(mot), enParam,
                                     stLogic.enFedModel);
     }
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("%s: %d , %d , %d , %d  \n", pszLabel, u16Word[0], u16Word[1], u16Word[2], u16Word[3]);
 }
 
@@ -31,6 +33,7 @@ void PrintDump(const ST_Logic &stLogic) {
     const ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     const ST_LogicDim &stDim = stAdj.stLogicDim;
     const ST_MateInf &stMate = stAdj.stLogMateReco.stMateInf;
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("%s", kDumpBanner);
     printf("MateSta      : %d , %d \n", stDim.stMovX.enDire, stDim.stMovY.enDire);
     printf("Mate Area    : %d \n", stDim.enArea);
@@ -49,11 +52,13 @@ void ArrivedWhileAdjusting(ST_Logic &stLogic, const ST_ActManageUnit &stUnit) {
     }
     stAdj.bMoveLatch = 0;
     if (stAdj.u8AdjNum >= stUnit.u8AdjSuccNum) {
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... Adj Succ. Verif... ... \n");
         stAdj.u8AdjNum = 0;
         stAdj.enAdj = enLogicAdjVerifWait;
         return;
     }
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("... ... Arrive ... ... \n");
     stAdj.enAdj = enLogicAdjFedWait;
     LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
@@ -70,8 +75,11 @@ void MissedWhileAdjusting(ST_Logic &stLogic, ST_ActManageUnit &stUnit) {
     LogicAdjEndNotify(stLogic, enLogicAdjFedCol);
     if (LogicValAnaHandle_MoveRel(enVerdictX, enVerdictY, stUnit.enMovCfgY, &enCorrSel,
                                   stUnit.enStaRel) != 0) {
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... Adj No... ... \n");
         if (stAdj.u8AdjNum >= stUnit.u8AdjSuccNum) {
+            // CONTRACT: verbatim host-visible text; do not "fix".
+            // Printed on a miss too, once the score is high enough.
             printf("... ... Adj Succ. ... ... \n");
         }
         if (stAdj.u8AdjNum < stUnit.u8AdjNumMax) {
@@ -87,6 +95,7 @@ void MissedWhileAdjusting(ST_Logic &stLogic, ST_ActManageUnit &stUnit) {
                                                    stDim.stMovX.bLarge, stDim.stMovY.bLarge,
                                                    stLogic.enFedModel));
     } else {
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... Mot Adj Wait... ... \n");
     }
 }
@@ -97,8 +106,10 @@ void MissedWhileWaiting(ST_LogicAdj &stAdj) {
     if (stAdj.u8RestartWaitNum >= kRestartWaitNum) {
         stAdj.enAdj = enLogicAdjFedCol;
         stAdj.u8RestartWaitNum = 0;
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... ReStart ... ... \n");
     } else {
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... ReStart Config, Wait Num = %d... ... \n", stAdj.u8RestartWaitNum);
     }
 }
@@ -143,6 +154,7 @@ int LogicValAnaHandle(ST_Logic *pstLogic) {
     // The decision works on a copy: the configuration is never written.
     ST_ActManageUnit stUnit = stLogic.stActUnit[stLogic.enFedAct];
     ST_LogicAdj &stAdj = stLogic.stLogicAdj;
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("%s", kDumpBanner);
 
     const bool bArrived = LogicValAnaHandle_ArrPos(stAdj.stLogicDim.enArea, stUnit.enAreaCfg) == 1;
@@ -150,6 +162,7 @@ int LogicValAnaHandle(ST_Logic *pstLogic) {
     if (bArrived && bAdjusting) {
         ArrivedWhileAdjusting(stLogic, stUnit);
     } else if (bArrived) {
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("... ... Arrive ... ... \n");
         LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
     } else if (bAdjusting) {

@@ -27,13 +27,23 @@ constexpr ST_ActThres kBaseMorY = {10, 16, 10, 16, 60, 80, 160};
 
 // Step sizes per model (enFedKav, enFedMor, enFedTus); no action overrides them.
 constexpr unsigned char kAdjStep[kFedModelNum][kAdjStepNum] = {
+    // fre, amp, aux amp, fre large, spare 4, spare 5
     {1, 3, 1, 3, 5, 1},
     {1, 2, 1, 3, 5, 1},
     {1, 2, 1, 3, 5, 1},
 };
 
+// The score of an action: success count, ceiling, below which misses correct
+// the motors, and the decrement of a miss.
+struct ActCounters {
+    unsigned char u8AdjSuccNum;
+    unsigned char u8AdjNumMax;
+    unsigned char u8MotAdjNum;
+    unsigned char u8AdjNumDec;
+};
+
 struct ActCfgRow {
-    unsigned char u8Counters[4]; // succ, max, motor, dec
+    ActCounters stCounters;
     int bAuxAmpStep;
     unsigned uTargetAreas;
     EN_AdjConfigSta enMotCfg[kVoiMotNum];
@@ -91,10 +101,10 @@ constexpr ST_VisionPixValArea kPixValArea[kFedModelNum] = {
 
 ST_ActManageUnit ActUnitFromRows(const ActCfgRow &stCfg, const ActThresRow &stThres) {
     ST_ActManageUnit stUnit{};
-    stUnit.u8AdjSuccNum = stCfg.u8Counters[0];
-    stUnit.u8AdjNumMax = stCfg.u8Counters[1];
-    stUnit.u8MotAdjNum = stCfg.u8Counters[2];
-    stUnit.u8AdjNumDec = stCfg.u8Counters[3];
+    stUnit.u8AdjSuccNum = stCfg.stCounters.u8AdjSuccNum;
+    stUnit.u8AdjNumMax = stCfg.stCounters.u8AdjNumMax;
+    stUnit.u8MotAdjNum = stCfg.stCounters.u8MotAdjNum;
+    stUnit.u8AdjNumDec = stCfg.stCounters.u8AdjNumDec;
     stUnit.bAuxAmpStep = stCfg.bAuxAmpStep;
     for (int area = 0; area < kPosAreaNum; ++area) {
         const bool bTarget = ((stCfg.uTargetAreas >> area) & 1U) != 0;

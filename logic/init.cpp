@@ -73,6 +73,7 @@ constexpr double kVisSetValMor = 2000.0;
 int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
               int (*pfnAdjEnd)(EN_LogicAdjSta), int enModel, EN_FeederAct enAct) {
     ST_Logic &stLogic = g_stLogic;
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("Logic Init\n");
     ClearHeaderAndUnits(stLogic);
     ResetAdjustment(stLogic);
@@ -103,6 +104,8 @@ int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
         return 0;
     }
     stLogic.enFedAct = enAct;
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // Printed twice, around storing the model.
     printf("FedMod = %d\n", enModel);
     stLogic.enFedModel = static_cast<EN_FeederModel>(enModel);
     printf("FedMod = %d\n", enModel);
@@ -163,6 +166,7 @@ int LogicParamSetEnd() {
     return 0;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
 int LogicFedCompDis() {
     ST_Logic &stLogic = g_stLogic;
     if (!CurrentValid(stLogic)) {
@@ -189,20 +193,26 @@ int LogicFedCompDis() {
     return 0;
 }
 
+// CONTRACT: exported for hosts; no caller inside the library.
+// Registered with the vision sampler, which never calls it.
 int Logic_VisFedModCof_Cb(float fX, float fY) {
     ST_Logic &stLogic = g_stLogic;
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("=======Fed X = %f====== \n", fX);
     printf("=======Fed Y = %f====== \n", fY);
     if (InWindow(fX, fY, stLogic.stPixValArea[enFedKav])) {
         stLogic.enFedModel = enFedKav;
         VisionSet(&stLogic.stPixValArea[enFedKav], kVisSetValKav);
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("=======Fed Mod -> Kav====== \n");
     } else if (InWindow(fX, fY, stLogic.stPixValArea[enFedMor])) {
         stLogic.enFedModel = enFedMor;
         VisionSet(&stLogic.stPixValArea[enFedMor], kVisSetValMor);
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("=======Fed Mod -> Mor====== \n");
     } else {
         stLogic.enFedModel = enFedNoMod;
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("=======Fed No Mod====== \n");
     }
     return 0;

@@ -51,7 +51,20 @@ enum EN_MatePosArea : int {
     enPosCentre = 8
 };
 
-enum { kPosAreaNum = 9, kAdjStepNum = 6 };
+enum { kPosAreaNum = 9 };
+
+// The step bytes of u8AdjStep, per model, and their count.
+enum {
+    kStepFre = 0,      // frequency step
+    kStepAmp = 1,      // amplitude step
+    kStepAuxAmp = 2,   // amplitude step of auxiliary motors, with bAuxAmpStep
+    kStepFreLarge = 3, // frequency step after a large movement
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    kStepSpare4 = 4,
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    kStepSpare5 = 5,
+    kAdjStepNum = 6
+};
 
 enum EN_AdjConfigSta : int { enAdjCfgOff = 0, enAdjCfgAux = 1, enAdjCfgMain = 2 };
 
@@ -112,7 +125,8 @@ struct ST_LogicDim {
 struct ST_LogMateReco {
     unsigned char bNewMate;
     TvlTimePoint tLastMate;
-    unsigned char u8Reserve;
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    unsigned char u8Reserve; // copied from the sample, always 0
     ST_MateInf stMateInf;
 
     TVL_API ST_LogMateReco();
@@ -137,7 +151,8 @@ struct ST_LogicAdj {
 };
 
 struct ST_Logic {
-    TvlTimePoint tAdjRestart;
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    TvlTimePoint tAdjRestart; // the last restart command
     EN_FeederModel enFedModel;
     unsigned short u16FedRunTim[kFedModelNum];
     ST_VisionPixValArea stPixValArea[kFedModelNum];

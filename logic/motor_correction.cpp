@@ -6,8 +6,6 @@
 
 namespace {
 
-enum AdjStepByte { kStepFre = 0, kStepAmp = 1, kStepAuxAmp = 2, kStepFreLarge = 3 };
-
 // Raises the frequency; when it falls back, raises the amplitude instead.
 // Returns 0 when both fell back to their initial values.
 int StepMotor(EN_FeederAct enAct, int mot, EN_FedMotWorkType enWork, unsigned short u16FreStep,
@@ -44,6 +42,7 @@ int LogicValAnaHandle_MotCol(EN_FeederAct enAct, ST_ActManageUnit stUnit, EN_Adj
             }
             const unsigned short u16Amp = enCfg == enAdjCfgAux ? u16AuxAmpStep : u16AmpStep;
             if (StepMotor(enAct, mot, LogicMotWorkType(enCfg), u16FreStep, u16Amp, enModel) == 0) {
+                // CONTRACT: verbatim host-visible text; do not "fix".
                 printf("Act Param Adj Fail,Act: %d \n", static_cast<int>(enAct));
                 iResult = 0;
             }

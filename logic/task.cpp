@@ -30,6 +30,8 @@ void AnalyseSample(ST_Logic &stLogic) {
     stAdj.u8VanishNum = 0;
     LogicValDim(&stLogic);
     LogicValAnaHandle(&stLogic);
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // Every text in the switch below.
     switch (stAdj.enAdj) {
     case enLogicAdjFedCol:
         printf("Fed Col\n");
@@ -63,11 +65,15 @@ void AnalyseSample(ST_Logic &stLogic) {
 void WaitForSample(ST_Logic &stLogic, TvlTimePoint tNow) {
     ST_LogicAdj &stAdj = stLogic.stLogicAdj;
     const TvlTimePoint tElapsedMs = (tNow - stAdj.stLogMateReco.tLastMate) / kNsPerMs;
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // "elapsed ms", misspelt.
     printf("Else elpasems\n");
     LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
     if (tElapsedMs <= kMateVanishMs) {
         return;
     }
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // The timeout is 5000 ms; the text says 3 s.
     printf(".........Mate Vanish; Tim = 3S......\n");
     ++stAdj.u8VanishNum;
     stAdj.enAdj = enLogicAdjFedWait;
@@ -87,6 +93,7 @@ void StartVerification(ST_Logic &stLogic) {
     }
     stLogic.stLogicAdj.enAdj = enLogicAdjVerifIng;
     const unsigned short u16DuartTim = FedDuartTimRe(stLogic.enFedAct, stLogic.enFedModel);
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("===============enLogicAdjVerifIng Wait==============================Tim = %d\n",
            u16DuartTim);
     FedVibEnCol(stLogic.enFedAct, u16DuartTim, stLogic.enFedModel);
@@ -95,6 +102,7 @@ void StartVerification(ST_Logic &stLogic) {
 
 // Step D: the verification vibration is over one step after it was commanded.
 void EndVerification(ST_Logic &stLogic) {
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf("=====================enLogicAdjVerif End=============================\n");
     stLogic.stLogicAdj.enAdj = enLogicAdjVerifEnd;
     stLogic.enLogicTaskSta = enLogicTaskWait;
@@ -110,6 +118,7 @@ void LogicAdjEndNotify(const ST_Logic &stLogic, EN_LogicAdjSta enSta) {
 }
 
 void LogicMotColReport(int iResult) {
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf(iResult != 0 ? "... ... Mot Adj... ... \n" : "... ... Mot Adj Fail... ... \n");
 }
 
@@ -117,6 +126,7 @@ int LogicTask() {
     ST_Logic &stLogic = g_stLogic;
     const TvlTimePoint tNow = g_pfnLogicClock();
     VisionTask();
+    // CONTRACT: verbatim host-visible text; do not "fix".
     printf(
         "##############################***Task Run***##########################################\n");
     // Without a valid action and model (model detection may store enFedNoMod)
@@ -144,6 +154,7 @@ int LogicTask() {
         }
         break;
     case enLogicTaskWait:
+        // CONTRACT: verbatim host-visible text; do not "fix".
         printf("=====================Task wait 000=============================\n");
         break;
     default:
@@ -153,6 +164,8 @@ int LogicTask() {
 }
 
 int LogicStaCol(int command) {
+    // CONTRACT: verbatim host-visible text; do not "fix".
+    // Every text in the switch below.
     switch (command) {
     case 0:
         LogicAdjSucc();

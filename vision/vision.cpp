@@ -2,7 +2,19 @@
 
 ST_Vision g_stVision{TvlStaticZero::kTag};
 
+namespace {
+
+// The stored configuration values every initialisation writes.
+constexpr double kVisInitVal[2] = {122500.0, 10000.0};
+constexpr double kVisSetValInit = 2000.0;
+
+} // namespace
+
+// The static instance is constant-initialised instead.
+// CONTRACT: exported for hosts; no caller inside the library.
 ST_Vision::ST_Vision() = default;
+
+// CONTRACT: exported for hosts; no caller inside the library.
 ST_Vision::~ST_Vision() = default;
 
 void VisionReset() {
@@ -10,9 +22,9 @@ void VisionReset() {
 }
 
 int VisionInit() {
-    g_stVision.dVisInitVal[0] = 122500.0;
-    g_stVision.dVisInitVal[1] = 10000.0;
-    g_stVision.dVisSetVal = 2000.0;
+    g_stVision.dVisInitVal[0] = kVisInitVal[0];
+    g_stVision.dVisInitVal[1] = kVisInitVal[1];
+    g_stVision.dVisSetVal = kVisSetValInit;
     g_stVision.pfnImageHandSucCb = nullptr;
     return 0;
 }

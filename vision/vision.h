@@ -17,12 +17,14 @@ struct ST_MateInf {
 
 // A ring entry and the value handed to the sample callback.
 struct ST_EntiMateInf {
-    unsigned char u8Reserve;
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    unsigned char u8Reserve; // always 0
     ST_MateInf stMateInf;
 };
 
 // A window of coordinates (both ends included) and two stored pixel words.
 struct ST_VisionPixValArea {
+    // CONTRACT: kept though nothing inside the library reads or calls it.
     unsigned short u16PixVal[2];
     unsigned short u16AreaXMin;
     unsigned short u16AreaXMax;
@@ -33,14 +35,19 @@ struct ST_VisionPixValArea {
 enum { kVisionRingLen = 10 };
 
 struct ST_Vision {
-    unsigned char bMateRecoEn;
+    // CONTRACT: kept though nothing inside the library reads or calls it.
+    unsigned char bMateRecoEn; // set on a timeout, cleared by a valid sample
+    // CONTRACT: kept though nothing inside the library reads or calls it.
     double dVisSetVal;
     unsigned char bFirstSampleDone;
+    // CONTRACT: kept though nothing inside the library reads or calls it.
     double dVisInitVal[2];
+    // CONTRACT: kept though nothing inside the library reads or calls it.
     ST_VisionPixValArea stVisPixValArea;
     unsigned char u8MateIdx;
     ST_EntiMateInf stEntiMateInf[kVisionRingLen];
     int (*pfnImageHandSucCb)(ST_EntiMateInf);
+    // CONTRACT: kept though nothing inside the library reads or calls it.
     int (*pfnFedModConfigCb)(float, float);
     ST_MateInf (*pfnCoordRe)();
 
