@@ -2,8 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
-# Debian packages the build and the tests need; installed when missing.
-DEPS ?= g++ cmake make libgtest-dev pkg-config
+# Groups of Debian packages (tools/debian-packages.txt) the build and the
+# tests need; installed when missing.
+DEPS ?= test
 
 .PHONY: all deps configure test demo bench clean
 
@@ -27,7 +28,7 @@ demo: all
 # bare printing of its diagnostic text, then the size of the shared library.
 # Not part of `make test`.
 bench:
-	tools/install-deps.sh $(DEPS) libbenchmark-dev
+	tools/install-deps.sh $(DEPS) bench
 	cmake --preset bench
 	cmake --build build-bench -j $(JOBS) --target tavrel_bench tavrel
 	build-bench/bench/tavrel_bench

@@ -10,8 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh cmake g++ libgtest-dev pkg-config python3-matplotlib clang libclang-rt-14-dev \
-    valgrind cppcheck clang-tidy
+tools/install-deps.sh test report hardening
 
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"

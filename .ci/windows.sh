@@ -5,6 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+tools/install-deps.sh test windows
+
 BUILD=build-win
 JOBS=$(nproc 2>/dev/null || echo 2)
 
