@@ -79,6 +79,8 @@ TEST_F(CommandTest, StepRefusesIndicesOutsideTheStore) {
     } bad[] = {{11, 0, 0, 0, 0}, {-1, 0, 0, 0, 0}, {0, 4, 0, 0, 0}, {0, 0, 2, 0, 0},
                {0, 0, 0, 4, 0},  {0, 0, 0, 0, 3},  {0, 0, 0, 0, 4}, {0, 0, -1, 0, 0}};
     for (const auto &b : bad) {
+        SCOPED_TRACE(testing::Message() << "act " << b.act << " mot " << b.mot << " work " << b.work
+                                        << " param " << b.param << " model " << b.model);
         EXPECT_EQ(FedVibrAdj(static_cast<EN_FeederAct>(b.act), static_cast<EN_FeederVoiMot>(b.mot),
                              static_cast<EN_FedMotWorkType>(b.work),
                              static_cast<EN_FeederMotParam>(b.param), enParamAdjUp, 1,

@@ -56,6 +56,7 @@ TEST_F(Fresh, PhaseModeAndDurationsAreTheSameInEveryModel) {
                                                  8000, 8000, 800,  1500, 1500};
     for (int model = 0; model < kFedModelNum; ++model) {
         for (int act = 0; act < kFedActNum; ++act) {
+            SCOPED_TRACE(testing::Message() << "model " << model << " action " << act);
             EXPECT_EQ(
                 FedDuartTimRe(static_cast<EN_FeederAct>(act), static_cast<EN_FeederModel>(model)),
                 u16Duart[act]);

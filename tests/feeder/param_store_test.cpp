@@ -121,6 +121,7 @@ TEST_F(ParamStoreTest, OutOfRangeIndicesAreRefused) {
     unsigned short u16Table[kFedBoundTableLen] = {};
 
     for (const int bad : {-1, 11}) {
+        SCOPED_TRACE(testing::Message() << "action " << bad);
         EXPECT_EQ(FedParamRe(act(bad), enFedMotAmp, enFedMotWorkMain, enParamScopeInit, enFedKav),
                   0);
         EXPECT_EQ(FedDuartTimRe(act(bad), enFedKav), 0);
@@ -129,6 +130,7 @@ TEST_F(ParamStoreTest, OutOfRangeIndicesAreRefused) {
         EXPECT_EQ(FedParamSetClearInit(act(bad), enFedVoiMot0, enFedKav), 0);
     }
     for (const int bad : {-1, 4}) {
+        SCOPED_TRACE(testing::Message() << "motor or parameter " << bad);
         EXPECT_EQ(FedVibrAdjRe(enFedAct0, mot(bad), enFedMotAmp, enFedKav), 0);
         EXPECT_EQ(FedVibrAdjRe(enFedAct0, enFedVoiMot0, par(bad), enFedKav), 0);
         EXPECT_EQ(FedParamSet(enFedAct0, par(bad), enFedMotWorkMain, enParamScopeInit, 9, enFedKav),
@@ -136,10 +138,12 @@ TEST_F(ParamStoreTest, OutOfRangeIndicesAreRefused) {
         EXPECT_EQ(FedParamSetAnewInit(enFedAct0, mot(bad), enFedMotWorkMain, enFedKav), 0);
     }
     for (const int bad : {-1, 2}) {
+        SCOPED_TRACE(testing::Message() << "work type " << bad);
         EXPECT_EQ(FedParamRe(enFedAct0, enFedMotAmp, work(bad), enParamScopeInit, enFedKav), 0);
         EXPECT_EQ(FedParamSetAnewInit(enFedAct0, enFedVoiMot0, work(bad), enFedKav), 0);
     }
     for (const int bad : {-1, 3, 4}) {
+        SCOPED_TRACE(testing::Message() << "model " << bad);
         EXPECT_EQ(
             FedParamRe(enFedAct0, enFedMotAmp, enFedMotWorkMain, enParamScopeInit, model(bad)), 0);
         EXPECT_EQ(

@@ -68,6 +68,7 @@ TEST_F(HostTest, NullCallbacksInitialiseAndEveryStepWaits) {
 
 TEST_F(HostTest, BadActionOrModelFailsButStepsStillPoll) {
     for (const auto &bad : {std::pair<int, int>{0, 11}, {0, -1}, {3, 0}, {4, 1}}) {
+        SCOPED_TRACE(testing::Message() << "model " << bad.first << " action " << bad.second);
         tvltest::ResetLibrary();
         g_host = HostLog{};
         EXPECT_EQ(Init(HostCoord, HostFedCol, HostLogCol, bad.first, bad.second), 0);
@@ -130,6 +131,7 @@ TEST_F(HostTest, ParametersRoundTripInBytes4To13) {
 TEST_F(HostTest, UnknownCommandsReturnZeroAndChangeNothing) {
     ASSERT_EQ(Init(HostCoord, HostFedCol, HostLogCol, 0, 0), 1);
     for (const int command : {4, -1}) {
+        SCOPED_TRACE(testing::Message() << "command " << command);
         EXPECT_EQ(Printed([&] { EXPECT_EQ(TVLLogicStaCol(command), 0); }), "");
         EXPECT_EQ(g_stLogic.enLogicTaskSta, enLogicTaskAdj);
     }

@@ -63,6 +63,7 @@ TEST(Classify, BandsAndAreas) {
         {200, 200, enPosXHiYHi},    {kNaN, 100, enPosXHiYMid}, {100, kNaN, enPosXMidYHi},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "position " << c.x << "," << c.y);
         unsigned char u8Count[kPosAreaNum] = {};
         EN_MatePosArea enArea = enPosCentre;
         EXPECT_EQ(LogicPosDim_ValToSta(u8Count, &enArea, c.x, c.y, kThres, kThres), 1);
@@ -85,6 +86,7 @@ TEST(Classify, CountersToMovementFollowPriority) {
         {{0, 0, 0, 0, 1, 0}, enMovNeg, 1}, {{5, 0, 0, 0, 0, 0}, enMovNone, 0},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
         ST_MateMov stMov = {enMovExcess, 1};
         EXPECT_EQ(LogicMateMoveDim_NumToSta(c.statis, &stMov), 1);
         EXPECT_EQ(stMov.enDire, c.dire);
@@ -185,6 +187,7 @@ TEST_F(ValDimTest, InvalidActionOrModelLeavesResultsUntouched) {
     Classify(200, 10, 7, -31);
     const ST_LogicAdj stBefore = g_stLogic.stLogicAdj;
     for (const auto &bad : {std::pair<int, int>{0, 4}, {0, 3}, {11, 0}, {-1, 0}}) {
+        SCOPED_TRACE(testing::Message() << "action " << bad.first << " model " << bad.second);
         g_stLogic.enFedAct = static_cast<EN_FeederAct>(bad.first);
         g_stLogic.enFedModel = static_cast<EN_FeederModel>(bad.second);
         g_stLogic.stLogicAdj.stLogMateReco.stMateInf.fDispPosX = 0;

@@ -185,6 +185,7 @@ TEST(MoveRel, AcceptanceAndCorrectionSelector) {
          static_cast<EN_AdjConfigSta>(7)},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "row " << &c - cases);
         EN_AdjConfigSta cfgY[kMovClassNum];
         memcpy(cfgY, c.cfgY, sizeof cfgY);
         auto enSel = static_cast<EN_AdjConfigSta>(7);

@@ -27,6 +27,7 @@ using InitTest = tvltest::Fresh;
 TEST_F(InitTest, SucceedsForEveryModelAndValidAction) {
     for (const int model : {0, 1, 2}) {
         for (const int act : {0, 10}) {
+            SCOPED_TRACE(testing::Message() << "model " << model << " action " << act);
             std::string out;
             int iResult = -1;
             out = Printed([&] {
@@ -46,6 +47,7 @@ TEST_F(InitTest, SucceedsForEveryModelAndValidAction) {
 
 TEST_F(InitTest, RefusesBadActionOrModelAfterRegistering) {
     for (const auto &bad : {std::pair<int, int>{0, 11}, {0, -1}, {3, 0}, {4, 0}, {-1, 5}}) {
+        SCOPED_TRACE(testing::Message() << "model " << bad.first << " action " << bad.second);
         tvltest::ResetLibrary();
         std::string out;
         int iResult = -1;
@@ -197,6 +199,7 @@ TEST_F(InitTest, ModelDetection) {
          -1},
     };
     for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "position " << c.x << "," << c.y);
         g_stVision.dVisSetVal = -1;
         const std::string out = Printed([&] { EXPECT_EQ(Logic_VisFedModCof_Cb(c.x, c.y), 0); });
         EXPECT_EQ(g_stLogic.enFedModel, c.model) << c.x << "," << c.y;

@@ -52,6 +52,7 @@ TEST_F(MotColTest, FrequencyAndAmplitudeSweepLikeTwoDigits) {
     SetMotor(0, 10, 100);
     const struct { unsigned short amp, fre; } expect[] = {{10, 101}, {10, 102}, {13, 90}};
     for (const auto &e : expect) {
+        SCOPED_TRACE(testing::Message() << "correction " << &e - expect + 1);
         EXPECT_EQ(Correct(stUnit, enAdjCfgOff), 1);
         EXPECT_EQ(Amp(0), e.amp);
         EXPECT_EQ(Fre(0), e.fre);
@@ -84,6 +85,7 @@ TEST_F(MotColTest, LargeFlagSelectsStepByte3) {
 
 TEST_F(MotColTest, AuxiliaryMotorsUseAuxBoundsAndTheirAmplitudeStep) {
     for (const int bAuxAmpStep : {0, 1}) {
+        SCOPED_TRACE(testing::Message() << "bAuxAmpStep " << bAuxAmpStep);
         const ST_ActManageUnit stUnit =
             Unit({enAdjCfgMain, enAdjCfgAux, enAdjCfgOff, enAdjCfgOff}, bAuxAmpStep);
         SetMotor(0, 10, 102);
@@ -118,6 +120,7 @@ TEST_F(MotColTest, NoConfiguredMotorChangesNothing) {
     const ST_ActManageUnit stUnit = Unit({enAdjCfgOff, enAdjCfgOff, enAdjCfgOff, enAdjCfgOff});
     SetMotor(0, 20, 102);
     for (const EN_AdjConfigSta enSel : {enAdjCfgOff, enAdjCfgAux}) {
+        SCOPED_TRACE(testing::Message() << "selector " << enSel);
         int iResult = -1;
         EXPECT_EQ(Printed([&] { iResult = Correct(stUnit, enSel); }), "");
         EXPECT_EQ(iResult, 1);

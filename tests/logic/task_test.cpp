@@ -161,6 +161,7 @@ TEST_F(TaskTest, VerifyCommandsTheVerificationThenEndsIt) {
 
 TEST_F(TaskTest, EndAndSuccessStopTheTask) {
     for (const int command : {0, 3}) {
+        SCOPED_TRACE(testing::Message() << "command " << command);
         SetUp();
         const std::string out = Printed([&] { LogicStaCol(command); });
         EXPECT_EQ(out, command == 0 ? "===================== End=============================\n"
@@ -193,6 +194,7 @@ TEST_F(TaskTest, RestartFromEndCorrectsOnceAndResumesAdjusting) {
 
 TEST_F(TaskTest, UnknownCommandsChangeNothing) {
     for (const int command : {4, -1}) {
+        SCOPED_TRACE(testing::Message() << "command " << command);
         const ST_LogicAdj stAdj = g_stLogic.stLogicAdj;
         const std::string out = Printed([&] { EXPECT_EQ(LogicStaCol(command), 0); });
         EXPECT_EQ(out, "");
@@ -243,6 +245,7 @@ TEST_F(TaskTest, UndetectedModelOnlyPollsInActiveStates) {
     std::string out;
     for (const EN_LogicTaskSta enSta :
          {enLogicTaskAdj, enLogicTaskVerifStart, enLogicTaskVerifIng}) {
+        SCOPED_TRACE(testing::Message() << "task state " << enSta);
         g_stLogic.enLogicTaskSta = enSta;
         g_stLogic.stLogicAdj.enAdj = enLogicAdjVerifStart;
         EXPECT_EQ(Step(&out), enSta);
