@@ -21,6 +21,11 @@
 #ifndef TAVREL_H
 #define TAVREL_H
 
+/* TAVREL_VERSION_MAJOR, _MINOR, _PATCH and TAVREL_VERSION_STRING: the release
+ * of these headers (from the header installed beside this one). A library of
+ * the same major version fits them. */
+#include "tavrel_version.h"
+
 /* One macro marks everything the library exports. */
 #if defined(_WIN32)
 #if defined(TVL_BUILDING)

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "tavrel.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -48,6 +50,10 @@ float parseFloat(const std::string &text, const std::string &what) {
         throw UsageError(what + ": expected a number, got '" + text + "'");
     }
     return value;
+}
+
+std::string versionText(const std::string &program) {
+    return program + " " TAVREL_VERSION_STRING "\n";
 }
 
 std::string ArgCursor::valueOf(const std::string &option) {

@@ -22,6 +22,9 @@ double parseDouble(const std::string &text, double lo, double hi, const std::str
 // reading would be; throws UsageError naming `what`.
 float parseFloat(const std::string &text, const std::string &what);
 
+// What --version prints: "PROGRAM MAJOR.MINOR.PATCH" and a newline.
+std::string versionText(const std::string &program);
+
 // Walks argv; takes the value of an option that needs one.
 class ArgCursor {
   public:

@@ -21,6 +21,7 @@ using tvltools::UsageError;
 const char *const kHelp = R"(tavrel-replay: drive libtavrel from recorded camera polls.
 
 Usage: tavrel-replay [--model N] [--action N] [--log FILE] [--verbose] POLLS.csv OUT.csv
+       tavrel-replay --help | --version
 
 POLLS.csv has a header line and one row per TVLTask step. Columns:
   x, y      the position the camera reports for that step
@@ -41,6 +42,7 @@ only when the whole replay succeeded.
   --log FILE   the library's diagnostic text goes to FILE (default: discarded)
   --verbose    the library's diagnostic text stays on standard output
   --help       this text
+  --version    the release of tavrel-replay
 
 The library keeps its state for the life of the process and primes its
 sample ring with the first valid poll, so one replay per process reproduces a
@@ -55,6 +57,7 @@ struct Args {
     std::string logPath;
     bool verbose = false;
     bool help = false;
+    bool version = false;
     std::vector<std::string> files;
 };
 
@@ -65,6 +68,8 @@ Args parseArgs(int argc, char **argv) {
         const std::string arg = cursor.next();
         if (arg == "--help" || arg == "-h") {
             args.help = true;
+        } else if (arg == "--version") {
+            args.version = true;
         } else if (arg == "--model") {
             args.model = static_cast<int>(tvltools::parseInt(cursor.valueOf(arg), 0, 2, arg));
         } else if (arg == "--action") {
@@ -79,7 +84,7 @@ Args parseArgs(int argc, char **argv) {
             args.files.push_back(arg);
         }
     }
-    if (!args.help && args.files.size() != 2) {
+    if (!args.help && !args.version && args.files.size() != 2) {
         throw UsageError("expected POLLS.csv and OUT.csv (see --help)");
     }
     return args;
@@ -152,6 +157,10 @@ int main(int argc, char **argv) {
         const Args args = parseArgs(argc, argv);
         if (args.help) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (args.version) {
+            std::fputs(tvltools::versionText("tavrel-replay").c_str(), stdout);
             return 0;
         }
         const std::string &inPath = args.files[0];

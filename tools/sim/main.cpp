@@ -183,6 +183,10 @@ int main(int argc, char **argv) {
             std::fputs(helpText(), stdout);
             return 0;
         }
+        if (options.version) {
+            std::fputs(tvltools::versionText("tavrel-sim").c_str(), stdout);
+            return 0;
+        }
         FILE *out = tvltools::divertLibraryOutput(options.verbose, options.logPath);
         const bool allTuned =
             options.fleet > 0 ? runFleet(options, out) : runSessions(options, out);

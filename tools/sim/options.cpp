@@ -53,6 +53,8 @@ bool takeOverride(const std::string &arg, tvltools::ArgCursor &args, Overrides &
 void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &options) {
     if (arg == "--help" || arg == "-h") {
         options.help = true;
+    } else if (arg == "--version") {
+        options.version = true;
     } else if (arg == "--model") {
         options.models = oneOrAll(args.valueOf(arg), kModelNum, arg);
     } else if (arg == "--action") {
@@ -147,6 +149,8 @@ Usage: tavrel-sim [options]
                       discarded)
   --verbose           the library's diagnostic text stays on standard output
   --help              this text
+  --version           the release of tavrel-sim and of the library headers
+                      it was built with
 
 The feeder. The platform measures 190 x 155 (model 0) or 320 x 240 (models 1
 and 2) in the host's coordinate units; the part stops at its edge. Motors 0..3

@@ -33,6 +33,7 @@ struct Options {
     std::string logPath;
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 // Throws tvltools::UsageError on a bad command line.

@@ -31,8 +31,7 @@ std::string reportScript() {
 #ifndef _WIN32
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path installed =
-        program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
+    const std::filesystem::path installed = program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
     if (!error && std::filesystem::is_regular_file(installed, error)) {
         return installed.string();
     }
