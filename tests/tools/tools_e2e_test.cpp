@@ -1,18 +1,28 @@
 // tavrel-sim and tavrel-replay run as a user runs them, each in its own
-// process on the shared library.
+// process on the shared library, started without a shell.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
-#ifndef _WIN32
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
-#endif
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -33,24 +43,59 @@ bool exists(const std::string &path) {
     return std::ifstream(path).good();
 }
 
-// Runs a program; `tag` names the files that catch its output.
-Outcome run(const std::string &program, const std::string &args, const std::string &tag) {
+std::vector<std::string> words(const std::string &text) {
+    std::istringstream in(text);
+    std::vector<std::string> result;
+    for (std::string word; in >> word;) {
+        result.push_back(word);
+    }
+    return result;
+}
+
+// Runs a program with exactly these arguments, no shell, with `env` added to
+// the environment; `tag` names the files that catch its output.
+Outcome runArgs(const std::string &program, const std::vector<std::string> &args,
+                const std::string &tag, const std::vector<std::string> &env = {}) {
     const std::string outPath = tag + ".out";
     const std::string errPath = tag + ".err";
-    std::string command = "\"" + program + "\" " + args + " >" + outPath + " 2>" + errPath;
-#ifdef _WIN32
-    command = "\"" + command + "\"";
-#endif
-    const int status = std::system(command.c_str());
+    std::vector<std::string> argStore{program};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char *> argv;
+    for (std::string &arg : argStore) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<std::string> envStore(env);
+    for (char **entry = environ; *entry != nullptr; ++entry) {
+        envStore.emplace_back(*entry);
+    }
+    std::vector<char *> envp;
+    for (std::string &entry : envStore) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
     Outcome outcome;
-#ifdef _WIN32
-    outcome.exitCode = status;
-#else
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
+    int status = 0;
+    if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
+        outcome.exitCode = WEXITSTATUS(status);
+    }
     outcome.out = readFile(outPath);
     outcome.err = readFile(errPath);
     return outcome;
+}
+
+Outcome run(const std::string &program, const std::string &args, const std::string &tag) {
+    return runArgs(program, words(args), tag);
 }
 
 Outcome sim(const std::string &args, const std::string &tag) {
@@ -258,6 +303,261 @@ TEST(SimEndToEnd, BadOptionsGiveOneLineErrors) {
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
         EXPECT_EQ(outcome.out, "");
+    }
+}
+
+// How a case lays out the output name before the run.
+enum class Place {
+    NewFile,      // a new file of that name
+    LinkToFile,   // a symbolic link to an existing file, which must stay a link
+    Fifo,         // a FIFO with a reader
+    DevStdout,    // the name is /dev/stdout
+    Folder,       // the name is a folder: refused
+    MissingFolder // inside a folder that does not exist: refused
+};
+
+enum class Tool { SimTrace, SimReport, ReplayOut, ReplayIn };
+
+struct NameCase {
+    const char *what;
+    Tool tool;
+    std::string name;
+    Place place;
+    const char *error; // nullptr: the run succeeds
+};
+
+const char kPolls[] = "x,y,valid,model,action\n95,77,1,0,0\n95,77,1,0,0\n140,77,1,0,0\n";
+
+std::vector<std::string> toolArgs(const NameCase &c, const std::string &name,
+                                  const std::string &dir) {
+    const std::vector<std::string> session{"--model", "0", "--action", "0", "--max-steps", "60"};
+    std::vector<std::string> args;
+    switch (c.tool) {
+    case Tool::SimTrace:
+        args = session;
+        args.insert(args.end(), {"--trace", name});
+        break;
+    case Tool::SimReport:
+        args = session;
+        args.insert(args.end(), {"--report", name});
+        break;
+    case Tool::ReplayOut:
+        args = {dir + "/in.csv", name};
+        break;
+    case Tool::ReplayIn:
+        args = {name, dir + "/out.csv"};
+        break;
+    }
+    return args;
+}
+
+// What a written output starts with.
+std::string expectedStart(Tool tool) {
+    return tool == Tool::SimReport ? "\x89PNG" : "step,";
+}
+
+std::vector<std::string> folderEntries(const std::string &folder) {
+    std::vector<std::string> entries;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        entries.push_back(entry.path().filename().string());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// Reads a FIFO on a thread until the program's writer and its own closed:
+// holding a writer of its own, it neither blocks the program's open nor waits
+// forever for a program that never opens the FIFO.
+class FifoReader {
+  public:
+    explicit FifoReader(const std::string &path)
+        : readFd_(open(path.c_str(), O_RDONLY | O_NONBLOCK)),
+          holdFd_(open(path.c_str(), O_WRONLY)) {
+        fcntl(readFd_, F_SETFL, fcntl(readFd_, F_GETFL) & ~O_NONBLOCK);
+        thread_ = std::thread([this] {
+            char buffer[4096];
+            for (ssize_t got; (got = read(readFd_, buffer, sizeof buffer)) > 0;) {
+                text_.append(buffer, static_cast<std::size_t>(got));
+            }
+        });
+    }
+    FifoReader(const FifoReader &) = delete;
+    FifoReader &operator=(const FifoReader &) = delete;
+    ~FifoReader() {
+        if (thread_.joinable()) {
+            finish();
+        }
+    }
+    // Call after the program ended.
+    std::string finish() {
+        close(holdFd_);
+        thread_.join();
+        close(readFd_);
+        return text_;
+    }
+
+  private:
+    int readFd_;
+    int holdFd_;
+    std::string text_;
+    std::thread thread_;
+};
+
+TEST(FileNames, ToolsTakeAnyNameWithoutAShell) {
+    const std::string shellBait = "r$(touch INJECTED)`touch INJECTED2`";
+    const NameCase cases[] = {
+        {"report: command substitution", Tool::SimReport, shellBait + ".png", Place::NewFile,
+         nullptr},
+        {"report: double quote", Tool::SimReport, "a\"b.png", Place::NewFile, nullptr},
+        {"report through a link", Tool::SimReport, "pic.png", Place::LinkToFile, nullptr},
+        {"report to standard output", Tool::SimReport, "/dev/stdout", Place::DevStdout, nullptr},
+        {"trace: spaces and a newline", Tool::SimTrace, "two words\nline.csv", Place::NewFile,
+         nullptr},
+        {"trace: dollar and quotes", Tool::SimTrace, "$HOME \"'.csv", Place::NewFile, nullptr},
+        {"trace through a link", Tool::SimTrace, "t.csv", Place::LinkToFile, nullptr},
+        {"trace into a FIFO", Tool::SimTrace, "fifo", Place::Fifo, nullptr},
+        {"trace to standard output", Tool::SimTrace, "/dev/stdout", Place::DevStdout, nullptr},
+        {"trace: a folder", Tool::SimTrace, "sub", Place::Folder, "is a directory"},
+        {"trace: no such folder", Tool::SimTrace, "none/t.csv", Place::MissingFolder,
+         "No such file or directory"},
+        {"trace: empty name", Tool::SimTrace, "", Place::NewFile, "empty file name"},
+        {"replay output: newline and $", Tool::ReplayOut, "o\n$(id).csv", Place::NewFile, nullptr},
+        {"replay output through a link", Tool::ReplayOut, "o.csv", Place::LinkToFile, nullptr},
+        {"replay output into a FIFO", Tool::ReplayOut, "fifo", Place::Fifo, nullptr},
+        {"replay output to standard output", Tool::ReplayOut, "/dev/stdout", Place::DevStdout,
+         nullptr},
+        {"replay output: a folder", Tool::ReplayOut, "sub", Place::Folder, "is a directory"},
+        {"replay input: a folder", Tool::ReplayIn, "sub", Place::Folder, "sub: is a directory"},
+        {"replay input: a newline", Tool::ReplayIn, "in\n.csv", Place::NewFile, nullptr},
+    };
+    std::remove("INJECTED");
+    std::remove("INJECTED2");
+    int index = 0;
+    for (const NameCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = "names" + std::to_string(index++);
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directory(dir);
+        const std::string path = dir + "/" + c.name;
+        const bool named = c.place != Place::DevStdout;
+        const std::string given = named ? path : c.name;
+        std::ofstream(dir + "/in.csv") << kPolls;
+        if (c.tool == Tool::ReplayIn && c.place == Place::NewFile) {
+            std::ofstream(path) << kPolls;
+        }
+        if (c.place == Place::LinkToFile) {
+            std::ofstream(dir + "/target") << "old";
+            std::filesystem::create_symlink("target", path);
+        }
+        if (c.place == Place::Folder) {
+            std::filesystem::create_directory(path);
+        }
+        if (c.place == Place::Fifo) {
+            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        }
+        std::optional<FifoReader> reader;
+        if (c.place == Place::Fifo) {
+            reader.emplace(path);
+        }
+        const bool sim = c.tool == Tool::SimTrace || c.tool == Tool::SimReport;
+        const Outcome outcome =
+            runArgs(sim ? TAVREL_SIM_EXE : TAVREL_REPLAY_EXE,
+                    toolArgs(c, c.name.empty() ? "" : given, dir), dir + ".run");
+        const std::string fifoText = reader ? reader->finish() : "";
+
+        EXPECT_FALSE(exists("INJECTED") || exists("INJECTED2") || exists(dir + "/INJECTED"));
+        if (c.error != nullptr) {
+            EXPECT_EQ(outcome.exitCode, 2);
+            EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
+            EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
+            EXPECT_EQ(outcome.out, "") << "the work started before the name was checked";
+            continue;
+        }
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        if (outcome.exitCode != 0) {
+            continue;
+        }
+        const std::string start = expectedStart(c.tool);
+        std::string written;
+        std::vector<std::string> expected{"in.csv"};
+        switch (c.place) {
+        case Place::NewFile:
+            written = readFile(c.tool == Tool::ReplayIn ? dir + "/out.csv" : path);
+            expected.push_back(c.tool == Tool::ReplayIn ? "out.csv" : c.name);
+            if (c.tool == Tool::ReplayIn) {
+                expected.push_back(c.name);
+            }
+            break;
+        case Place::LinkToFile:
+            EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the link was replaced";
+            written = readFile(dir + "/target");
+            expected.insert(expected.end(), {c.name, "target"});
+            break;
+        case Place::Fifo:
+            written = fifoText;
+            expected.push_back(c.name);
+            break;
+        case Place::DevStdout:
+            written = outcome.out.substr(std::min(outcome.out.find(start), outcome.out.size()));
+            break;
+        default:
+            break;
+        }
+        EXPECT_EQ(written.compare(0, start.size(), start), 0) << "wrote: " << written.substr(0, 80);
+        EXPECT_GT(written.size(), 100U);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(folderEntries(dir), expected) << "left behind or missing files";
+    }
+}
+
+struct ReportFailure {
+    const char *what;
+    std::vector<std::string> env;
+    const char *error;
+};
+
+TEST(FileNames, ReportFailuresNameTheirCause) {
+    std::filesystem::create_directories("fake/matplotlib");
+    std::ofstream("fake/matplotlib/__init__.py") << "raise ImportError('no')\n";
+    std::ofstream("fake/python") << "#!/bin/sh\necho 'Traceback (most recent call last):' >&2\n"
+                                 << "echo 'ValueError: broken trace' >&2\nexit 1\n";
+    std::filesystem::permissions("fake/python", std::filesystem::perms::owner_all);
+    const std::string fakePython = std::filesystem::absolute("fake/python").string();
+    const std::string fakePath = std::filesystem::absolute("fake").string();
+    const ReportFailure cases[] = {
+        {"no interpreter",
+         {"TAVREL_PYTHON=/nonexistent/python3"},
+         "cannot run '/nonexistent/python3': No such file or directory"},
+        {"no matplotlib", {"PYTHONPATH=" + fakePath}, "has no matplotlib"},
+        {"the script's own error",
+         {"TAVREL_PYTHON=" + fakePython},
+         "the plotting script failed (exit status 1): ValueError: broken trace"},
+    };
+    for (const ReportFailure &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::remove("failed.png");
+        const Outcome outcome =
+            runArgs(TAVREL_SIM_EXE, {"--model", "0", "--action", "0", "--report", "failed.png"},
+                    "report_failure", c.env);
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
+        EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
+        EXPECT_FALSE(exists("failed.png"));
+    }
+}
+
+TEST(FileNames, ErrorsShowAShortPrintableExcerptOfWhatTheyEcho) {
+    const std::string hugeField = std::string("\x01\x1b[31m") + std::string(100000, '7');
+    std::ofstream("huge.csv", std::ios::binary) << "x,y,valid\n1," << hugeField << ",1\n";
+    const Outcome replay =
+        run(TAVREL_REPLAY_EXE, "--model 0 --action 0 huge.csv huge_out.csv", "huge");
+    const Outcome option = runArgs(TAVREL_SIM_EXE, {"--model", "\n" + hugeField}, "huge_option");
+    for (const Outcome &outcome : {replay, option}) {
+        EXPECT_EQ(outcome.exitCode, 2);
+        EXPECT_LT(outcome.err.size(), 400U);
+        EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
+        EXPECT_NE(outcome.err.find("\\x01\\x1b[31m777"), std::string::npos) << outcome.err;
+        EXPECT_NE(outcome.err.find(" bytes)"), std::string::npos) << outcome.err;
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "tavrel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 
@@ -19,13 +21,38 @@ std::string shortNumber(double value) {
 
 } // namespace
 
+std::string printable(const std::string &text) {
+    std::string shown;
+    const std::size_t length = std::min(text.size(), kShownBytes);
+    for (std::size_t i = 0; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '\\') {
+            shown += "\\\\";
+        } else if (byte >= 0x20 && byte < 0x7f) {
+            shown += static_cast<char>(byte);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            shown += escaped;
+        }
+    }
+    if (length < text.size()) {
+        shown += "... (" + std::to_string(text.size()) + " bytes)";
+    }
+    return shown;
+}
+
+std::string quoted(const std::string &text) {
+    return "'" + printable(text) + "'";
+}
+
 long parseInt(const std::string &text, long lo, long hi, const std::string &what) {
     char *end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || value < lo || value > hi) {
         throw UsageError(what + ": expected a whole number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ", got '" + text + "'");
+                         std::to_string(hi) + ", got " + quoted(text));
     }
     return value;
 }
@@ -37,7 +64,7 @@ double parseDouble(const std::string &text, double lo, double hi, const std::str
     if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value) || value < lo ||
         value > hi) {
         throw UsageError(what + ": expected a number from " + shortNumber(lo) + " to " +
-                         shortNumber(hi) + ", got '" + text + "'");
+                         shortNumber(hi) + ", got " + quoted(text));
     }
     return value;
 }
@@ -47,7 +74,7 @@ float parseFloat(const std::string &text, const std::string &what) {
     errno = 0;
     const float value = std::strtof(text.c_str(), &end);
     if (text.empty() || *end != '\0' || errno != 0 || !std::isfinite(value)) {
-        throw UsageError(what + ": expected a number, got '" + text + "'");
+        throw UsageError(what + ": expected a number, got " + quoted(text));
     }
     return value;
 }
@@ -61,6 +88,14 @@ std::string ArgCursor::valueOf(const std::string &option) {
         throw UsageError(option + " needs a value");
     }
     return next();
+}
+
+std::string ArgCursor::fileOf(const std::string &option) {
+    std::string name = valueOf(option);
+    if (name.empty()) {
+        throw UsageError(option + ": empty file name");
+    }
+    return name;
 }
 
 } // namespace tvltools

@@ -2,6 +2,7 @@
 #ifndef TAVREL_TOOLS_CLI_H
 #define TAVREL_TOOLS_CLI_H
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -12,6 +13,14 @@ class UsageError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// How an error message shows text from the command line or a file: bytes
+// outside printable ASCII as \xNN, a backslash doubled, and at most the first
+// kShownBytes bytes, then "..." and the whole length.
+constexpr std::size_t kShownBytes = 120;
+std::string printable(const std::string &text);
+// printable(text) in single quotes.
+std::string quoted(const std::string &text);
 
 // Whole number in [lo, hi]; throws UsageError naming `what`.
 long parseInt(const std::string &text, long lo, long hi, const std::string &what);
@@ -36,6 +45,8 @@ class ArgCursor {
         return argv_[index_++];
     }
     std::string valueOf(const std::string &option);
+    // A file name: not empty.
+    std::string fileOf(const std::string &option);
 
   private:
     int argc_;

@@ -2,6 +2,8 @@
 
 #include "cli.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 
 #ifdef _WIN32
@@ -48,14 +50,14 @@ FILE *divertLibraryOutput(bool passThrough, const std::string &logPath) {
     const std::string target = logPath.empty() ? kNullDevice : logPath;
     const int logFd = openForWriting(target.c_str());
     if (logFd < 0) {
-        throw UsageError("cannot open log file '" + target + "'");
+        throw UsageError("cannot open log file " + quoted(target) + ": " + std::strerror(errno));
     }
     std::fflush(stdout);
     const int savedFd = TVL_DUP(TVL_FILENO(stdout));
     FILE *view = savedFd < 0 ? nullptr : TVL_FDOPEN(savedFd, "w");
     if (view == nullptr || TVL_DUP2(logFd, TVL_FILENO(stdout)) < 0) {
         TVL_CLOSE(logFd);
-        throw UsageError("cannot redirect standard output to '" + target + "'");
+        throw UsageError("cannot redirect standard output to " + quoted(target));
     }
     TVL_CLOSE(logFd);
     return view;

@@ -2,7 +2,7 @@
 // every feeder command, status and task state per step.
 #include "cli.h"
 #include "console.h"
-#include "csv.h"
+#include "output_file.h"
 #include "polls.h"
 #include "tavrel.h"
 #include "trace_format.h"
@@ -75,11 +75,11 @@ Args parseArgs(int argc, char **argv) {
         } else if (arg == "--action") {
             args.action = static_cast<int>(tvltools::parseInt(cursor.valueOf(arg), 0, 10, arg));
         } else if (arg == "--log") {
-            args.logPath = cursor.valueOf(arg);
+            args.logPath = cursor.fileOf(arg);
         } else if (arg == "--verbose") {
             args.verbose = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError("unknown option '" + arg + "' (see --help)");
+            throw UsageError("unknown option " + tvltools::quoted(arg) + " (see --help)");
         } else {
             args.files.push_back(arg);
         }
@@ -96,7 +96,7 @@ int resolve(const std::optional<int> &given, const std::optional<int> &recorded,
         return *given;
     }
     if (!recorded) {
-        throw UsageError(path + ": no " + what + " column; give --" + what);
+        throw UsageError(tvltools::printable(path) + ": no " + what + " column; give --" + what);
     }
     return *recorded;
 }
@@ -163,11 +163,11 @@ int main(int argc, char **argv) {
             std::fputs(tvltools::versionText("tavrel-replay").c_str(), stdout);
             return 0;
         }
+        tvltools::OutputFile out(args.files[1], "OUT.csv");
         const std::string &inPath = args.files[0];
         const tvlreplay::Recording recording = tvlreplay::readRecording(inPath);
         const int model = resolve(args.model, recording.model, "model", inPath);
         const int action = resolve(args.action, recording.action, "action", inPath);
-        tvltools::AtomicFile out(args.files[1]);
         tvltools::divertLibraryOutput(args.verbose, args.logPath);
         replay(recording.polls, model, action, out.stream());
         out.commit();

@@ -5,6 +5,9 @@
 #include "trace_format.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -29,10 +32,10 @@ std::map<std::string, std::size_t> readHeader(const std::vector<std::string> &na
     std::map<std::string, std::size_t> index;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (!knownColumn(names[i])) {
-            throw UsageError(where + ": unknown column '" + names[i] + "'");
+            throw UsageError(where + ": unknown column " + tvltools::quoted(names[i]));
         }
         if (!index.emplace(names[i], i).second) {
-            throw UsageError(where + ": column '" + names[i] + "' appears twice");
+            throw UsageError(where + ": column " + tvltools::quoted(names[i]) + " appears twice");
         }
     }
     for (const char *required : {"x", "y", "valid"}) {
@@ -99,9 +102,14 @@ void readRow(const RowReader &row, Recording &recording, const std::string &wher
 } // namespace
 
 Recording readRecording(const std::string &path) {
+    const std::string shownPath = tvltools::printable(path);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw UsageError(shownPath + ": is a directory");
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
-        throw UsageError(path + ": cannot open the file");
+        throw UsageError(shownPath + ": cannot open the file: " + std::strerror(errno));
     }
     std::string line;
     int lineNo = 0;
@@ -112,7 +120,7 @@ Recording readRecording(const std::string &path) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
-        const std::string where = path + ":" + std::to_string(lineNo);
+        const std::string where = shownPath + ":" + std::to_string(lineNo);
         std::vector<std::string> fields = tvltools::splitCsvLine(line);
         if (lineNo == 1) {
             index = readHeader(fields, where);
@@ -128,7 +136,7 @@ Recording readRecording(const std::string &path) {
         readRow(RowReader(index, std::move(fields), where), recording, where);
     }
     if (lineNo == 0) {
-        throw UsageError(path + ":1: empty file, expected a header line");
+        throw UsageError(shownPath + ":1: empty file, expected a header line");
     }
     return recording;
 }

@@ -3,8 +3,8 @@
 #include "action_layout.h"
 #include "cli.h"
 #include "console.h"
-#include "csv.h"
 #include "options.h"
+#include "output_file.h"
 #include "report.h"
 #include "session.h"
 #include "trace_format.h"
@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -64,10 +66,25 @@ void clearProgress() {
     }
 }
 
-void writeTrace(const std::string &path, int model, int action,
-                const std::vector<StepRecord> &trace) {
-    tvltools::AtomicFile file(path);
-    std::ostream &out = file.stream();
+// The files that record a session (--trace, --report), opened before any
+// work so that a bad name fails at once.
+struct RecordFiles {
+    explicit RecordFiles(const Options &options) {
+        if (!options.tracePath.empty()) {
+            trace.emplace(options.tracePath, "--trace");
+        }
+        if (!options.reportPath.empty()) {
+            picture.emplace(options.reportPath, "--report");
+        }
+    }
+    bool any() const {
+        return trace || picture;
+    }
+    std::optional<tvltools::OutputFile> trace;
+    std::optional<tvltools::OutputFile> picture;
+};
+
+void writeTrace(std::ostream &out, int model, int action, const std::vector<StepRecord> &trace) {
     const std::vector<std::string> &columns = tvltools::simTraceColumns();
     for (std::size_t i = 0; i < columns.size(); ++i) {
         out << (i == 0 ? "" : ",") << columns[i];
@@ -84,24 +101,23 @@ void writeTrace(const std::string &path, int model, int action,
             << (step.reset ? 1 : 0) << ","
             << tvltools::commandFields(step.commanded ? &step.feederCommand : nullptr) << "\n";
     }
-    file.commit();
 }
 
-// The trace, and the picture drawn from it; a trace made only for the picture
-// is removed afterwards.
-void keepRecord(const Options &options, int model, int action,
-                const std::vector<StepRecord> &trace) {
-    const bool traceWanted = !options.tracePath.empty();
-    const std::string tracePath =
-        traceWanted ? options.tracePath : options.reportPath + ".trace.csv";
-    writeTrace(tracePath, model, action, trace);
-    if (!options.reportPath.empty()) {
-        drawReport(options.reportPath, tracePath, model, action, !traceWanted);
+// The trace, and the picture drawn from it.
+void keepRecord(RecordFiles &files, int model, int action, const std::vector<StepRecord> &trace) {
+    std::ostringstream text;
+    writeTrace(text, model, action, trace);
+    if (files.trace) {
+        files.trace->stream() << text.str();
+        files.trace->commit();
+    }
+    if (files.picture) {
+        drawReport(*files.picture, text.str(), model, action);
     }
 }
 
-bool runSessions(const Options &options, FILE *out) {
-    const bool recording = !options.tracePath.empty() || !options.reportPath.empty();
+bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
+    const bool recording = files.any();
     std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
                  "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
     bool allTuned = true;
@@ -117,7 +133,7 @@ bool runSessions(const Options &options, FILE *out) {
             std::fflush(out);
             allTuned = allTuned && result.tuned;
             if (recording) {
-                keepRecord(options, model, action, trace);
+                keepRecord(files, model, action, trace);
             }
         }
     }
@@ -187,9 +203,10 @@ int main(int argc, char **argv) {
             std::fputs(tvltools::versionText("tavrel-sim").c_str(), stdout);
             return 0;
         }
+        RecordFiles files(options);
         FILE *out = tvltools::divertLibraryOutput(options.verbose, options.logPath);
         const bool allTuned =
-            options.fleet > 0 ? runFleet(options, out) : runSessions(options, out);
+            options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
         std::fflush(out);
         return allTuned ? 0 : 1;
     } catch (const std::exception &error) {

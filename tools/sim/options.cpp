@@ -68,15 +68,15 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
     } else if (arg == "--camera-ms") {
         options.cameraMs = static_cast<int>(parseInt(args.valueOf(arg), 0, 60000, arg));
     } else if (arg == "--trace") {
-        options.tracePath = args.valueOf(arg);
+        options.tracePath = args.fileOf(arg);
     } else if (arg == "--report") {
-        options.reportPath = args.valueOf(arg);
+        options.reportPath = args.fileOf(arg);
     } else if (arg == "--log") {
-        options.logPath = args.valueOf(arg);
+        options.logPath = args.fileOf(arg);
     } else if (arg == "--verbose") {
         options.verbose = true;
     } else if (!takeOverride(arg, args, options.overrides)) {
-        throw UsageError("unknown option '" + arg + "' (see --help)");
+        throw UsageError("unknown option " + tvltools::quoted(arg) + " (see --help)");
     }
 }
 
@@ -144,7 +144,8 @@ Usage: tavrel-sim [options]
   --trace FILE.csv    write every step of the session (one model and action)
   --report FILE.png   draw the session: the part's path over the platform and
                       each motor's frequency and amplitude per vibration
-                      (needs /usr/bin/python3 with matplotlib)
+                      (needs python3 with matplotlib: $TAVREL_PYTHON, else
+                      /usr/bin/python3)
   --log FILE          the library's diagnostic text goes to FILE (default:
                       discarded)
   --verbose           the library's diagnostic text stays on standard output

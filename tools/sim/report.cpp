@@ -3,18 +3,39 @@
 #include "action_layout.h"
 #include "cli.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <vector>
+
+#ifndef _WIN32
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+#endif
 
 namespace tvlsim {
 
+#ifdef _WIN32
+
+void drawReport(tvltools::OutputFile &, const std::string &, int, int) {
+    throw tvltools::UsageError("--report: not available in the Windows build");
+}
+
+#else
+
 namespace {
 
-std::string quoted(const std::string &text) {
-    return "\"" + text + "\"";
-}
+namespace fs = std::filesystem;
+using tvltools::UsageError;
+
+// The script's exit status when matplotlib cannot be imported.
+constexpr int kNoMatplotlib = 3;
 
 std::string indexList(const bool *flags, int count) {
     std::string list;
@@ -26,52 +47,161 @@ std::string indexList(const bool *flags, int count) {
     return list;
 }
 
+std::string decimal(double value) {
+    std::ostringstream text;
+    text << value;
+    return text.str();
+}
+
+std::string interpreter() {
+    const char *chosen = std::getenv("TAVREL_PYTHON");
+    return chosen != nullptr && *chosen != '\0' ? chosen : TAVREL_PYTHON;
+}
+
 // The installed script beside the installed program, else the source tree's.
 std::string reportScript() {
-#ifndef _WIN32
     std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    const std::filesystem::path installed = program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
-    if (!error && std::filesystem::is_regular_file(installed, error)) {
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    const fs::path installed = program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
+    if (!error && fs::is_regular_file(installed, error)) {
         return installed.string();
     }
-#endif
     return TAVREL_REPORT_SCRIPT;
 }
 
-std::string plotCommand(const std::string &pngPath, const std::string &tracePath, int model,
-                        int action) {
+std::vector<std::string> plotArguments(const std::string &tracePath, const std::string &pngPath,
+                                       int model, int action) {
     const ActionLayout &layout = actionLayout(action);
     const Vec2 size = platformSize(model);
     const Bands x = bandsX(model, action);
     const Bands y = bandsY(model, action);
-    std::ostringstream command;
-    command << quoted(TAVREL_PYTHON) << " " << quoted(reportScript()) << " --trace "
-            << quoted(tracePath) << " --out " << quoted(pngPath) << " --platform " << size.x << " "
-            << size.y << " --bands " << x.low << " " << x.high << " " << y.low << " " << y.high
-            << " --targets " << indexList(layout.target.data(), kAreaNum) << " --motors "
-            << indexList(layout.motors.data(), kMotorNum) << " --title "
-            << quoted("model " + std::to_string(model) + ", action " + std::to_string(action));
-#ifdef _WIN32
-    // cmd.exe drops the outer pair of quotes of a command that starts with one.
-    return "\"" + command.str() + "\"";
-#else
-    return command.str();
-#endif
+    return {
+        interpreter(),   reportScript(),
+        "--trace",       tracePath,
+        "--out",         pngPath,
+        "--platform",    decimal(size.x),
+        decimal(size.y), "--bands",
+        decimal(x.low),  decimal(x.high),
+        decimal(y.low),  decimal(y.high),
+        "--targets",     indexList(layout.target.data(), kAreaNum),
+        "--motors",      indexList(layout.motors.data(), kMotorNum),
+        "--title",       "model " + std::to_string(model) + ", action " + std::to_string(action)};
+}
+
+// A private folder for the script's files, removed with everything in it.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "tavrel-sim.XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw UsageError("--report: cannot make a temporary folder: " +
+                             std::string(std::strerror(errno)));
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder &) = delete;
+    ScratchFolder &operator=(const ScratchFolder &) = delete;
+    std::string file(const char *name) const {
+        return (path_ / name).string();
+    }
+
+  private:
+    fs::path path_;
+};
+
+std::string lastLine(const std::string &text) {
+    std::istringstream in(text);
+    std::string last;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find_first_not_of(" \t\r") != std::string::npos) {
+            last = line;
+        }
+    }
+    return last;
+}
+
+struct ScriptRun {
+    int status = 0; // as waitpid reports it
+    std::string errors;
+};
+
+// Runs args[0] with args, no shell; its standard error is captured, its
+// standard output goes where the program's library text goes.
+ScriptRun runScript(std::vector<std::string> args) {
+    std::vector<char *> argv;
+    for (std::string &arg : args) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    int errPipe[2];
+    if (pipe(errPipe) != 0) {
+        throw UsageError("--report: cannot make a pipe: " + std::string(std::strerror(errno)));
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, errPipe[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, errPipe[0]);
+    posix_spawn_file_actions_addclose(&actions, errPipe[1]);
+    pid_t child = 0;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(errPipe[1]);
+    ScriptRun run;
+    char buffer[4096];
+    for (ssize_t got; (got = read(errPipe[0], buffer, sizeof buffer)) != 0;) {
+        if (got > 0) {
+            run.errors.append(buffer, static_cast<std::size_t>(got));
+        } else if (errno != EINTR) {
+            break;
+        }
+    }
+    close(errPipe[0]);
+    if (spawned != 0) {
+        throw UsageError("--report: cannot run " + tvltools::quoted(args[0]) + ": " +
+                         std::strerror(spawned) + " (set TAVREL_PYTHON to a python3)");
+    }
+    while (waitpid(child, &run.status, 0) < 0 && errno == EINTR) {
+    }
+    return run;
+}
+
+void checkRun(const ScriptRun &run, const std::string &interpreterPath) {
+    if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) {
+        return;
+    }
+    if (WIFEXITED(run.status) && WEXITSTATUS(run.status) == kNoMatplotlib) {
+        throw UsageError("--report: " + tvltools::quoted(interpreterPath) +
+                         " has no matplotlib (Debian: python3-matplotlib)");
+    }
+    const std::string cause = WIFSIGNALED(run.status)
+                                  ? "killed by signal " + std::to_string(WTERMSIG(run.status))
+                                  : "exit status " + std::to_string(WEXITSTATUS(run.status));
+    const std::string said = lastLine(run.errors);
+    throw UsageError("--report: the plotting script failed (" + cause + ")" +
+                     (said.empty() ? "" : ": " + tvltools::printable(said)));
 }
 
 } // namespace
 
-void drawReport(const std::string &pngPath, const std::string &tracePath, int model, int action,
-                bool dropTrace) {
-    const int status = std::system(plotCommand(pngPath, tracePath, model, action).c_str());
-    if (dropTrace) {
-        std::remove(tracePath.c_str());
+void drawReport(tvltools::OutputFile &png, const std::string &trace, int model, int action) {
+    const ScratchFolder scratch;
+    const std::string tracePath = scratch.file("trace.csv");
+    const std::string pngPath = scratch.file("report.png");
+    std::ofstream(tracePath, std::ios::binary) << trace;
+    const std::vector<std::string> args = plotArguments(tracePath, pngPath, model, action);
+    checkRun(runScript(args), args[0]);
+    std::ifstream picture(pngPath, std::ios::binary);
+    if (!picture) {
+        throw UsageError("--report: the plotting script wrote no picture");
     }
-    if (status != 0) {
-        throw tvltools::UsageError("--report: drawing '" + pngPath +
-                                   "' failed (it needs " TAVREL_PYTHON " with matplotlib)");
-    }
+    png.stream() << picture.rdbuf();
+    png.commit();
 }
+
+#endif
 
 } // namespace tvlsim

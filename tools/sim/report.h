@@ -2,14 +2,17 @@
 #ifndef TAVREL_SIM_REPORT_H
 #define TAVREL_SIM_REPORT_H
 
+#include "output_file.h"
+
 #include <string>
 
 namespace tvlsim {
 
-// Writes pngPath from the trace at tracePath; removes the trace afterwards
-// when `dropTrace`. Throws tvltools::UsageError when the picture fails.
-void drawReport(const std::string &pngPath, const std::string &tracePath, int model, int action,
-                bool dropTrace);
+// Draws the session whose trace (CSV text) is `trace` into `png` and commits
+// it. The script runs without a shell, on $TAVREL_PYTHON or the configured
+// interpreter; throws tvltools::UsageError with the cause when it cannot run
+// or fails.
+void drawReport(tvltools::OutputFile &png, const std::string &trace, int model, int action);
 
 } // namespace tvlsim
 

@@ -5,9 +5,16 @@ configured motor's frequency and amplitude against the vibration count."""
 
 import argparse
 import csv
-import os
+import sys
 
-import matplotlib
+# tavrel-sim tells a missing matplotlib by this exit status.
+NO_MATPLOTLIB = 3
+
+try:
+    import matplotlib
+except ImportError:
+    print("matplotlib is not installed", file=sys.stderr)
+    sys.exit(NO_MATPLOTLIB)
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402  (the backend must be chosen first)
@@ -114,9 +121,7 @@ def main():
     figure.suptitle("%s: %d steps, %.1f s simulated" % (args.title, int(last["step"]) + 1,
                                                          float(last["time_s"])))
     figure.tight_layout()
-    partial = args.out + ".part.png"
-    figure.savefig(partial, dpi=100)
-    os.replace(partial, args.out)
+    figure.savefig(args.out, dpi=100, format="png")
 
 
 if __name__ == "__main__":
