@@ -5,6 +5,7 @@
 #include "console.h"
 #include "options.h"
 #include "output_file.h"
+#include "progress.h"
 #include "report.h"
 #include "session.h"
 #include "trace_format.h"
@@ -53,17 +54,13 @@ void printSessionRow(FILE *out, int model, int action, const SessionResult &resu
     std::fprintf(out, "\n");
 }
 
-void showProgress(int model, int action, const char *what) {
-    if (tvltools::isTerminal(stderr)) {
-        std::fprintf(stderr, "\rmodel %d action %2d: %-8s", model, action, what);
-        std::fflush(stderr);
-    }
+std::string sessionLabel(int model, int action) {
+    return "model " + std::to_string(model) + " action " + std::to_string(action);
 }
 
-void clearProgress() {
-    if (tvltools::isTerminal(stderr)) {
-        std::fprintf(stderr, "\r%30s\r", "");
-    }
+long sessionCount(const Options &options) {
+    return static_cast<long>(options.models.size() * options.actions.size()) *
+           std::max(options.fleet, 1);
 }
 
 // The files that record a session (--trace, --report), opened before any
@@ -121,16 +118,18 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
     std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
                  "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
     bool allTuned = true;
+    tvltools::ProgressMeter progress(sessionCount(options), "sessions");
     for (const int model : options.models) {
         const Feeder feeder = drawFeeder(options, model, 0);
         for (const int action : options.actions) {
-            showProgress(model, action, "tuning");
+            progress.setLabel(sessionLabel(model, action));
             std::vector<StepRecord> trace;
             const SessionResult result =
                 runOne(options, feeder, model, 0, action, recording ? &trace : nullptr);
-            clearProgress();
+            progress.clear();
             printSessionRow(out, model, action, result);
             std::fflush(out);
+            progress.advance();
             allTuned = allTuned && result.tuned;
             if (recording) {
                 keepRecord(files, model, action, trace);
@@ -164,13 +163,14 @@ void printFleetRow(FILE *out, int model, int action, int feeders, std::vector<do
 bool runFleet(const Options &options, FILE *out) {
     std::fprintf(out, "model action  feeders   tuned vib median  vib p90 sim s med  sim p90\n");
     bool allTuned = true;
+    tvltools::ProgressMeter progress(sessionCount(options), "sessions");
     for (const int model : options.models) {
         std::vector<Feeder> feeders;
         for (int index = 0; index < options.fleet; ++index) {
             feeders.push_back(drawFeeder(options, model, index));
         }
         for (const int action : options.actions) {
-            showProgress(model, action, "fleet");
+            progress.setLabel(sessionLabel(model, action));
             std::vector<double> vibrations;
             std::vector<double> seconds;
             for (int index = 0; index < options.fleet; ++index) {
@@ -180,8 +180,9 @@ bool runFleet(const Options &options, FILE *out) {
                     vibrations.push_back(result.vibrations);
                     seconds.push_back(result.simSeconds);
                 }
+                progress.advance();
             }
-            clearProgress();
+            progress.clear();
             allTuned = allTuned && static_cast<int>(vibrations.size()) == options.fleet;
             printFleetRow(out, model, action, options.fleet, vibrations, seconds);
             std::fflush(out);
