@@ -10,7 +10,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh test report hardening
+tools/install-deps.sh test hardening
 
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
