@@ -1,0 +1,352 @@
+/*
+ * tavrel_hostkit.h - the host kit: what every feeder host built on libtavrel
+ * needs, answered by the library itself.
+ *
+ *   Geometry      band edges, target areas, the area of a point and a start
+ *                 point for a model and an action, computed by the library's
+ *                 own initialisers and classification (never a copied table).
+ *   Session       TVLInit, one TVLTask step per call, the standard answers to
+ *                 statuses 3 (verify) and 6 (success or restart), arrivals
+ *                 reported for the host to put the part back, a step budget
+ *                 and an early verdict when tuning is hopeless.
+ *   Recorder      writes the step trace tavrel-replay reads.
+ *   Capture       the library's standard-output text to a file, to a callback
+ *                 line by line, or nowhere.
+ *   Simulator     a simulated feeder, deterministic from a seed, so a host can
+ *                 test itself without hardware.
+ *
+ * Conventions, the same for every function:
+ *   - Results are int: TVK_OK (0) or a negative TVK_E_* code, unless a
+ *     function says otherwise. tvk_strerror() names a code.
+ *   - Records the caller passes carry their size in the first member: set it
+ *     to sizeof the record (the *_init functions do) so the kit can grow a
+ *     record without breaking an older caller.
+ *   - Plain C types only: no varargs, no unions, no records by value across
+ *     the kit's own functions. Handles are opaque pointers. Every callback
+ *     receives the caller's user pointer first.
+ *   - One thread: like the library, the kit has no threads and no locks. Call
+ *     it from one thread at a time; callbacks run on the calling thread,
+ *     inside the call that makes them.
+ *
+ * Valid C99 and C++.
+ */
+#ifndef TAVREL_HOSTKIT_H
+#define TAVREL_HOSTKIT_H
+
+#include "tavrel.h"
+
+#include <stdint.h>
+
+/* One macro marks everything the kit exports. */
+#if defined(TVK_STATIC)
+#define TVK_API
+#elif defined(_WIN32)
+#if defined(TVK_BUILDING)
+#define TVK_API __declspec(dllexport)
+#else
+#define TVK_API __declspec(dllimport)
+#endif
+#else
+#define TVK_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------- Results */
+
+enum {
+    TVK_OK = 0,
+    TVK_E_ARG = -1,      /* a null pointer, a record size too small, a value out of range */
+    TVK_E_BUSY = -2,     /* a session (or a capture) is already active in this process */
+    TVK_E_STATE = -3,    /* not allowed now: no session, session over, or inside a callback */
+    TVK_E_IO = -4,       /* a file or descriptor operation failed (see errno) */
+    TVK_E_LIBRARY = -5,  /* the library refused: TVLInit returned 0 */
+    TVK_E_CALLBACK = -6, /* a host callback returned a negative value */
+    TVK_E_NOMEM = -7     /* out of memory */
+};
+
+/* A short English text for a result code; never null. */
+TVK_API const char *tvk_strerror(int code);
+/* The kit's version, "MAJOR.MINOR.PATCH"; the same as the library's. */
+TVK_API const char *tvk_version(void);
+
+/* --------------------------------------------------------------- Geometry */
+
+/* Areas of the 3 x 3 grid as the library numbers them: X band selects the
+ * row, Y band the column. */
+enum {
+    TVK_AREA_XLO_YMID = 0,
+    TVK_AREA_XLO_YLO = 1,
+    TVK_AREA_XLO_YHI = 2,
+    TVK_AREA_XMID_YLO = 3,
+    TVK_AREA_XMID_YHI = 4,
+    TVK_AREA_XHI_YMID = 5,
+    TVK_AREA_XHI_YLO = 6,
+    TVK_AREA_XHI_YHI = 7,
+    TVK_AREA_CENTRE = 8,
+    TVK_AREA_COUNT = 9
+};
+
+/* How an action uses a motor. */
+enum { TVK_MOTOR_OFF = 0, TVK_MOTOR_AUX = 1, TVK_MOTOR_MAIN = 2 };
+
+enum { TVK_MODEL_COUNT = 3, TVK_ACTION_COUNT = 11, TVK_MOTOR_COUNT = 4 };
+
+/* What the library's factory configuration makes of one model and action.
+ * A coordinate is in the low band below *_low, the middle band from *_low up
+ * to (not including) *_high, the high band from *_high on. */
+typedef struct TVK_Geometry {
+    uint32_t size; /* set to sizeof(TVK_Geometry) */
+    int32_t model;
+    int32_t action;
+    float x_low;
+    float x_high;
+    float y_low;
+    float y_high;
+    int32_t target[TVK_AREA_COUNT]; /* 1: area i is one of the action's targets */
+    int32_t motor[TVK_MOTOR_COUNT]; /* TVK_MOTOR_* per motor */
+    int32_t success_count;          /* arrivals in a row that make the library report success */
+} TVK_Geometry;
+
+/* model 0..2, action 0..10. Fills *out. */
+TVK_API int tvk_geometry(int model, int action, TVK_Geometry *out);
+/* The area (0..8) the library gives the point, or a negative TVK_E_* code. */
+TVK_API int tvk_area_of(int model, int action, float x, float y);
+/* 1 when the library counts the point as arrived, 0 when not, or a negative
+ * TVK_E_* code. */
+TVK_API int tvk_in_target(int model, int action, float x, float y);
+/* A point in no target area: the middle of the non-target area nearest the
+ * centre of the grid. The platform runs from 0 to width (X) and 0 to height
+ * (Y); give 0 for an unknown extent (the high band's middle is then taken as
+ * far beyond its edge as the middle band is wide). */
+TVK_API int tvk_start_point(int model, int action, float width, float height, float *x, float *y);
+
+/* -------------------------------------------------------- Session driver */
+
+/* The host's camera: store the part's position and return 1 when it sees
+ * the part, 0 when it does not, a negative value on a host error (the step
+ * then reports TVK_E_CALLBACK). */
+typedef int (*TVK_CameraFn)(void *user, float *x, float *y);
+/* The host's feeder: run this command (40 bytes, layout in tavrel.h). Return
+ * 0, or a negative value on a host error. */
+typedef int (*TVK_FeederFn)(void *user, const ST_HostFedColC *command);
+
+typedef struct TVK_SessionConfig {
+    uint32_t size; /* set to sizeof(TVK_SessionConfig) */
+    int32_t model;
+    int32_t action;
+    int32_t max_steps; /* step budget; 0: none (default 3000) */
+    /* Early verdict: fail once every driven motor has swept its whole
+     * frequency window at its top amplitude this many times without the
+     * library reporting success; 0 turns it off (default 1). */
+    int32_t verdict_sweeps;
+    TVK_CameraFn camera; /* required */
+    TVK_FeederFn feeder; /* required */
+    void *user;          /* passed to both callbacks */
+} TVK_SessionConfig;
+
+/* Defaults for model and action: size set, budget 3000, verdict after one
+ * sweep; callbacks and user null. */
+TVK_API void tvk_session_config_init(TVK_SessionConfig *config, int model, int action);
+
+/* What a step brought, as bits of TVK_StepReport.events. */
+enum {
+    TVK_EV_VIBRATED = 1,   /* the library commanded a vibration (given to the feeder) */
+    TVK_EV_ARRIVED = 2,    /* status 2 with the part seen in a target: put it back now */
+    TVK_EV_TUNED = 4,      /* status 3: the driver answered verify */
+    TVK_EV_VERIFIED = 8,   /* status 6: the driver answered success or restart */
+    TVK_EV_RESTARTED = 16, /* the driver sent restart (the part left its target) */
+    TVK_EV_SUCCESS = 32,   /* the driver sent success (the part stayed in its target) */
+    TVK_EV_TIMEOUT = 64    /* the library saw no part this step and said so (status 2) */
+};
+
+/* Where the session stands after a step. */
+enum {
+    TVK_RUNNING = 0,
+    TVK_TUNED = 1,  /* the library ended the task after success; the command holds the words */
+    TVK_FAILED = 2, /* early verdict: tuning is hopeless; reason says why */
+    TVK_BUDGET = 3, /* the step budget is spent */
+    TVK_STOPPED = 4 /* the host ended the session with tvk_session_command(TVL_CMD_END) */
+};
+
+enum { TVK_STATUS_MAX = 8, TVK_REASON_MAX = 192 };
+
+/* One step as the host saw it. */
+typedef struct TVK_StepReport {
+    uint32_t size; /* set to sizeof(TVK_StepReport) */
+    int32_t step;  /* 0 for the first step of the session */
+    int32_t task;  /* what TVLTask returned */
+    int32_t seen;  /* the camera saw the part this step */
+    float x;       /* position the camera reported (when seen) */
+    float y;
+    float dx; /* against the previous position the camera reported */
+    float dy;
+    int32_t area;         /* area of (x, y) for the session's model and action, -1 when not seen */
+    int32_t status_count; /* statuses the library sent during the step */
+    int32_t status[TVK_STATUS_MAX];
+    int32_t host_command;   /* command the driver gave after the step (TVL_CMD_*), -1 for none */
+    int32_t events;         /* TVK_EV_* bits */
+    int32_t outcome;        /* TVK_RUNNING, TVK_TUNED, TVK_FAILED, TVK_BUDGET, TVK_STOPPED */
+    int32_t vibrations;     /* feeder commands so far in the session */
+    int32_t commanded;      /* a feeder command was given during the step */
+    ST_HostFedColC command; /* the command of this step, or the last one before it */
+    char reason[TVK_REASON_MAX]; /* why the outcome, for a person; "" while running */
+} TVK_StepReport;
+
+typedef struct TVK_Session TVK_Session;
+
+/* Initialises the library (TVLInit) for the configuration and returns the
+ * session. One session at a time per process: the library's callbacks carry
+ * no user pointer, so the driver keeps its state in the kit; a second start
+ * before tvk_session_end gives TVK_E_BUSY. Restores every library default,
+ * as TVLInit does. TVK_E_LIBRARY when the library refuses. */
+TVK_API int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out);
+/* One TVLTask step with the standard answers; fills *report. After an outcome
+ * other than TVK_RUNNING, further steps give TVK_E_STATE. A negative host
+ * callback result gives TVK_E_CALLBACK after the step (the report is filled). */
+TVK_API int tvk_session_step(TVK_Session *session, TVK_StepReport *report);
+/* Runs steps until the outcome is decided; report gets the last step. On
+ * TVK_EV_ARRIVED the driver calls put_back (may be null) with the session's
+ * user pointer, for the host to put the part back. */
+typedef void (*TVK_PutBackFn)(void *user);
+TVK_API int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report);
+/* A host command (TVL_CMD_*) given now, between steps. End stops the session
+ * (outcome TVK_STOPPED); restart starts the verdict's count again. Refused
+ * with TVK_E_STATE from inside a callback. */
+TVK_API int tvk_session_command(TVK_Session *session, int command);
+/* Host parameters for this action and model (TVLLogicParamSet): between
+ * steps; the verdict reads the new bounds and starts its count again. */
+TVK_API int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params);
+/* The session's outcome (TVK_RUNNING...) and, when reason is not null, its
+ * reason copied into reason[0..reason_size-1]. */
+TVK_API int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason_size);
+/* Ends the session and frees it; the next tvk_session_start may follow. The
+ * library keeps its state (the tuned words stay readable). Null is allowed. */
+TVK_API void tvk_session_end(TVK_Session *session);
+
+/* --------------------------------------------------------------- Recorder */
+
+typedef struct TVK_Recorder TVK_Recorder;
+
+/* Starts a trace at path for the model and action: a CSV file with one row
+ * per step that tavrel-replay reads (and replays with the library's timeouts
+ * at the recorded times). The file appears complete at tvk_recorder_close. */
+TVK_API int tvk_recorder_open(const char *path, int model, int action, TVK_Recorder **out);
+/* One row: time_s is the host's clock, in seconds, when it called the step
+ * (any origin, never decreasing). reset: the host put the part back after
+ * the step. */
+TVK_API int tvk_recorder_write(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
+                               int reset);
+/* Finishes the file and frees the recorder. TVK_E_IO when any write failed:
+ * nothing is left at path then. */
+TVK_API int tvk_recorder_close(TVK_Recorder *recorder);
+/* Frees the recorder and leaves nothing at path. Null is allowed. */
+TVK_API void tvk_recorder_abandon(TVK_Recorder *recorder);
+
+/* ---------------------------------------------------- Diagnostics capture */
+
+/* The library prints its diagnostics with printf on standard output (file
+ * descriptor 1). Capture points descriptor 1 elsewhere; it is process-wide,
+ * so everything else written to descriptor 1 in the meantime (by the host, a
+ * scripting runtime or another library) goes the same way. The kit flushes
+ * C stdio before it redirects, before it reads back and before it restores.
+ * Use stderr, or a stream duplicated before the capture, for your own text.
+ * One capture at a time (TVK_E_BUSY otherwise). */
+
+/* Each complete line, without its "\n", with its length in bytes. */
+typedef void (*TVK_LineFn)(void *user, const char *line, int32_t length);
+
+/* To a file, created or truncated (append: non-zero adds to it). */
+TVK_API int tvk_capture_to_file(const char *path, int append);
+/* Line by line to fn, delivered by tvk_capture_pump (the session driver
+ * pumps after every step). No thread and no pipe: the text collects in a
+ * temporary file and is read back when pumped. */
+TVK_API int tvk_capture_to_callback(TVK_LineFn fn, void *user);
+/* Nowhere. */
+TVK_API int tvk_capture_discard(void);
+/* Delivers the complete lines collected so far; 0 when no callback capture
+ * is active. */
+TVK_API int tvk_capture_pump(void);
+/* Pumps, delivers a last partial line and puts descriptor 1 back as it was.
+ * TVK_E_STATE when no capture is active. */
+TVK_API int tvk_capture_stop(void);
+/* 1 while a capture is active, else 0. */
+TVK_API int tvk_capture_active(void);
+
+/* -------------------------------------------------------- Simulated feeder */
+
+/* A platform with four voice-coil motors and a part that drifts while they
+ * vibrate. Each feeder draws its physical constants from ranges; the same
+ * seeds give the same feeder and the same motion on every platform. */
+
+typedef struct TVK_SimRange {
+    double lo;
+    double hi;
+} TVK_SimRange;
+
+typedef struct TVK_SimRanges {
+    uint32_t size;           /* set to sizeof(TVK_SimRanges) */
+    TVK_SimRange resonance;  /* frequency word of the peak response */
+    TVK_SimRange half_width; /* frequency words from the peak to half response */
+    TVK_SimRange gain;       /* px per ms per unit of drive above friction */
+    TVK_SimRange friction;   /* drive below which the part stays put */
+    TVK_SimRange noise;      /* largest random offset per vibration and axis, px */
+    TVK_SimRange mismatch;   /* largest relative gain error of one motor */
+} TVK_SimRanges;
+
+/* One drawn feeder's constants. */
+typedef struct TVK_SimParams {
+    uint32_t size; /* set to sizeof(TVK_SimParams) */
+    double resonance;
+    double half_width;
+    double gain;
+    double friction;
+    double noise;
+    double mismatch;
+    double motor_gain[TVK_MOTOR_COUNT];
+} TVK_SimParams;
+
+typedef struct TVK_SimFeeder TVK_SimFeeder;
+
+/* The ranges feeders of a model are drawn from. */
+TVK_API int tvk_sim_default_ranges(int model, TVK_SimRanges *out);
+/* The platform in host coordinate units: 190 x 155 for model 0, 320 x 240
+ * for models 1 and 2. */
+TVK_API int tvk_sim_platform(int model, float *width, float *height);
+/* Mixes a seed with two numbers into a new seed (for one seed per feeder and
+ * per session from one run seed). */
+TVK_API uint64_t tvk_sim_mix_seed(uint64_t seed, uint64_t a, uint64_t b);
+/* Draws a feeder of the model from ranges (null: the model's defaults) with
+ * feeder_seed; its motion noise starts from noise_seed. The part starts at
+ * the platform's centre. */
+TVK_API int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
+                           uint64_t noise_seed, TVK_SimFeeder **out);
+/* The same feeder with its motion noise started again from noise_seed. */
+TVK_API int tvk_sim_reseed(TVK_SimFeeder *sim, uint64_t noise_seed);
+TVK_API int tvk_sim_params(const TVK_SimFeeder *sim, TVK_SimParams *out);
+/* Puts the part at (x, y), clamped to the platform. */
+TVK_API int tvk_sim_place(TVK_SimFeeder *sim, float x, float y);
+/* Where the part is. */
+TVK_API int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y);
+/* What a camera reports: the position rounded to two decimals. Returns 1
+ * (the simulated camera always sees the part) or a negative TVK_E_* code. */
+TVK_API int tvk_sim_camera(const TVK_SimFeeder *sim, float *x, float *y);
+/* Runs one feeder command: the part moves for the command's run time. */
+TVK_API int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command);
+/* Simulated milliseconds of vibration so far. */
+TVK_API double tvk_sim_vibration_ms(const TVK_SimFeeder *sim);
+/* Null is allowed. */
+TVK_API void tvk_sim_destroy(TVK_SimFeeder *sim);
+
+/* Ready-made callbacks for a session on a simulated feeder: user is the
+ * TVK_SimFeeder. */
+TVK_API int tvk_sim_camera_cb(void *user, float *x, float *y);
+TVK_API int tvk_sim_feeder_cb(void *user, const ST_HostFedColC *command);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TAVREL_HOSTKIT_H */
