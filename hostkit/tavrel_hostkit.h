@@ -139,16 +139,18 @@ typedef struct TVK_SessionConfig {
     int32_t action;
     int32_t max_steps; /* step budget; 0: none (default 3000) */
     /* Early verdict: fail once every driven motor has swept its whole
-     * frequency window at its top amplitude this many times without the
-     * library reporting success; 0 turns it off (default 1). */
+     * frequency window at its top amplitude this many times, and at least
+     * 100 vibrations per sweep have passed, with no sign of progress (an
+     * arrival, or the library keeping the main motors' drive because the
+     * part moved the right way); 0 turns it off (default 3). */
     int32_t verdict_sweeps;
     TVK_CameraFn camera; /* required */
     TVK_FeederFn feeder; /* required */
     void *user;          /* passed to both callbacks */
 } TVK_SessionConfig;
 
-/* Defaults for model and action: size set, budget 3000, verdict after one
- * sweep; callbacks and user null. */
+/* Defaults for model and action: size set, budget 3000, verdict after three
+ * sweeps; callbacks and user null. */
 TVK_API void tvk_session_config_init(TVK_SessionConfig *config, int model, int action);
 
 /* What a step brought, as bits of TVK_StepReport.events. */
@@ -230,6 +232,11 @@ TVK_API void tvk_session_end(TVK_Session *session);
 
 typedef struct TVK_Recorder TVK_Recorder;
 
+/* The monotonic clock the library reads, in seconds (CLOCK_MONOTONIC on
+ * Linux, the performance counter on Windows). Record step times with it and
+ * a replay reproduces the library's timeouts exactly. */
+TVK_API double tvk_clock_seconds(void);
+
 /* Starts a trace at path for the model and action: a CSV file with one row
  * per step that tavrel-replay reads (and replays with the library's timeouts
  * at the recorded times). The file appears complete at tvk_recorder_close. */
@@ -255,7 +262,8 @@ TVK_API void tvk_recorder_abandon(TVK_Recorder *recorder);
  * Use stderr, or a stream duplicated before the capture, for your own text.
  * One capture at a time (TVK_E_BUSY otherwise). */
 
-/* Each complete line, without its "\n", with its length in bytes. */
+/* Each complete line without its "\n", NUL-terminated, and its length in
+ * bytes (the library's text holds no NUL of its own). */
 typedef void (*TVK_LineFn)(void *user, const char *line, int32_t length);
 
 /* To a file, created or truncated (append: non-zero adds to it). */
