@@ -1,9 +1,9 @@
-#include "feeder_model.h"
+#include "sim_physics.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace tvlsim {
+namespace tvk {
 
 namespace {
 
@@ -25,6 +25,10 @@ FeederRanges defaultRanges(int model) {
         return {{54.0, 74.0}, {9.0, 20.0}, {0.0012, 0.0035}, {10.0, 20.0}, {0.3, 2.5}, {0.0, 0.05}};
     }
     return {{20.0, 30.0}, {5.0, 11.0}, {0.0005, 0.0014}, {8.0, 18.0}, {0.5, 5.0}, {0.0, 0.05}};
+}
+
+Vec2 clampToPlatform(Vec2 point, Vec2 platform) {
+    return {clamp(point.x, platform.x), clamp(point.y, platform.y)};
 }
 
 Vec2 pushDirection(int motor) {
@@ -129,7 +133,7 @@ Vec2 Feeder::vibrate(Vec2 from, const Vibration &vibration, Vec2 platform, Rng &
     double dy = speed.y * ms + spread * rng.normal();
     dx += rng.uniform(-noise, noise);
     dy += rng.uniform(-noise, noise);
-    return {clamp(from.x + dx, platform.x), clamp(from.y + dy, platform.y)};
+    return clampToPlatform({from.x + dx, from.y + dy}, platform);
 }
 
-} // namespace tvlsim
+} // namespace tvk

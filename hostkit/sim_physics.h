@@ -1,13 +1,13 @@
 // The simulated feeder: a platform, four voice-coil motors under its corners,
 // and a part that drifts while the motors vibrate.
-#ifndef TAVREL_SIM_FEEDER_MODEL_H
-#define TAVREL_SIM_FEEDER_MODEL_H
+#ifndef TAVREL_HOSTKIT_SIM_PHYSICS_H
+#define TAVREL_HOSTKIT_SIM_PHYSICS_H
 
 #include <array>
 #include <cstdint>
 #include <random>
 
-namespace tvlsim {
+namespace tvk {
 
 constexpr int kMotorNum = 4;
 constexpr int kModelNum = 3;
@@ -59,6 +59,9 @@ struct FeederRanges {
 Vec2 platformSize(int model);
 FeederRanges defaultRanges(int model);
 
+// The point moved onto the platform, the nearest edge for a point outside.
+Vec2 clampToPlatform(Vec2 point, Vec2 platform);
+
 // Unit vector of motor k's push at phase 0.
 Vec2 pushDirection(int motor);
 
@@ -84,6 +87,9 @@ class Feeder {
     const FeederParams &params() const {
         return params_;
     }
+    double motorGain(int motor) const {
+        return motorGain_.at(static_cast<std::size_t>(motor));
+    }
     // 1 at resonance, 1/2 one half-width away.
     double response(double frequencyWord) const;
     // Signed drive of one motor: negative when its phase reverses the push.
@@ -101,6 +107,6 @@ class Feeder {
     std::array<double, kMotorNum> motorGain_;
 };
 
-} // namespace tvlsim
+} // namespace tvk
 
 #endif

@@ -1,9 +1,10 @@
-#include "trace_format.h"
+#include "trace_columns.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
-namespace tvltools {
+namespace tvk {
 
 namespace {
 
@@ -18,7 +19,7 @@ std::vector<std::string> makeCommandColumns() {
     return columns;
 }
 
-std::vector<std::string> makeSimTraceColumns() {
+std::vector<std::string> makeTraceColumns() {
     std::vector<std::string> columns{"step",   "time_s", "model",   "action", "x",
                                      "y",      "valid",  "dx",      "dy",     "area",
                                      "status", "task",   "command", "reset"};
@@ -35,9 +36,34 @@ const std::vector<std::string> &commandColumns() {
     return columns;
 }
 
-const std::vector<std::string> &simTraceColumns() {
-    static const std::vector<std::string> columns = makeSimTraceColumns();
+const std::vector<std::string> &traceColumns() {
+    static const std::vector<std::string> columns = makeTraceColumns();
     return columns;
+}
+
+std::string traceHeader() {
+    std::string line;
+    for (const std::string &column : traceColumns()) {
+        line += (line.empty() ? "" : ",") + column;
+    }
+    return line + "\n";
+}
+
+std::string traceRow(int model, int action, double timeS, const TVK_StepReport &step, bool reset) {
+    const bool seen = step.seen != 0;
+    const int statuses = step.status_count < TVK_STATUS_MAX ? step.status_count : TVK_STATUS_MAX;
+    std::string line = std::to_string(step.step) + "," + timeField(timeS) + "," +
+                       std::to_string(model) + "," + std::to_string(action) + ",";
+    // A step without a sighting has no position, displacement or area.
+    line += seen ? positionField(step.x) + "," + positionField(step.y) + ",1," +
+                       positionField(step.dx) + "," + positionField(step.dy) + "," +
+                       std::to_string(step.area)
+                 : std::string("0,0,0,0,0,");
+    line += "," + statusField(step.status, statuses) + "," + std::to_string(step.task) + ",";
+    line += step.host_command >= 0 ? std::to_string(step.host_command) : "";
+    line += std::string(",") + (reset ? "1" : "0") + ",";
+    line += commandFields(step.commanded != 0 ? &step.command : nullptr);
+    return line + "\n";
 }
 
 std::string commandFields(const ST_HostFedColC *command) {
@@ -53,10 +79,10 @@ std::string commandFields(const ST_HostFedColC *command) {
     return fields + "," + std::to_string(command->u16RunTim);
 }
 
-std::string statusField(const std::vector<int> &statuses) {
+std::string statusField(const int32_t *statuses, int count) {
     std::string field;
-    for (const int status : statuses) {
-        field += (field.empty() ? "" : " ") + std::to_string(status);
+    for (int i = 0; i < count; ++i) {
+        field += (i == 0 ? "" : " ") + std::to_string(statuses[i]);
     }
     return field;
 }
@@ -73,4 +99,14 @@ float cameraValue(double value) {
     return std::strtof(text, nullptr);
 }
 
-} // namespace tvltools
+std::string timeField(double seconds) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.6f", seconds);
+    return text;
+}
+
+std::int64_t timeNanoseconds(double seconds) {
+    return static_cast<std::int64_t>(std::llround(seconds * 1e6)) * 1000;
+}
+
+} // namespace tvk

@@ -1,28 +1,36 @@
-// The CSV columns both hosts share: the sim writes them per step, the replay
-// reads the poll columns back and writes the step and command columns.
-#ifndef TAVREL_TOOLS_TRACE_FORMAT_H
-#define TAVREL_TOOLS_TRACE_FORMAT_H
+// The step trace: what the recorder writes and tavrel-replay reads back.
+#ifndef TAVREL_HOSTKIT_TRACE_COLUMNS_H
+#define TAVREL_HOSTKIT_TRACE_COLUMNS_H
 
-#include "tavrel.h"
+#include "tavrel_hostkit.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
-namespace tvltools {
+namespace tvk {
 
 // act, then m<k>_amp, m<k>_fre, m<k>_pha, m<k>_mode for motors 0..3, then run_ms.
 const std::vector<std::string> &commandColumns();
-// Every column of a sim trace, in order.
-const std::vector<std::string> &simTraceColumns();
+// Every column of a trace, in order.
+const std::vector<std::string> &traceColumns();
+
+// The header line and one step's line of a trace, each with its "\n".
+std::string traceHeader();
+std::string traceRow(int model, int action, double timeS, const TVK_StepReport &step, bool reset);
 
 // The command columns' fields; empty fields when nothing was commanded.
 std::string commandFields(const ST_HostFedColC *command);
 // Status values sent during one step, separated by blanks.
-std::string statusField(const std::vector<int> &statuses);
+std::string statusField(const int32_t *statuses, int count);
 // Positions as the camera reports them: two decimals, read back exactly.
 std::string positionField(float value);
 float cameraValue(double value);
+// Step times in seconds, to the microsecond, and back to the clock's
+// nanoseconds without a rounding error on whole milliseconds.
+std::string timeField(double seconds);
+std::int64_t timeNanoseconds(double seconds);
 
-} // namespace tvltools
+} // namespace tvk
 
 #endif

@@ -1,11 +1,11 @@
-#include "action_layout.h"
-#include "feeder_model.h"
+#include "sim_physics.h"
+#include "tavrel_hostkit.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-namespace tvlsim {
+namespace tvk {
 namespace {
 
 // A feeder without noise or mismatch, resonance 64, half-width 15.
@@ -96,13 +96,29 @@ int signOf(double value) {
     return std::fabs(value) < 1e-9 ? 0 : (value > 0.0 ? 1 : -1);
 }
 
+bool inTarget(Vec2 point, int action) {
+    return tvk_in_target(0, action, static_cast<float>(point.x), static_cast<float>(point.y)) == 1;
+}
+
+Vec2 startPosition(int action) {
+    float x = 0.0F;
+    float y = 0.0F;
+    tvk_start_point(0, action, 190.0F, 155.0F, &x, &y);
+    return {x, y};
+}
+
+// The physics and the library's own geometry fit: each action's motors push
+// the part from its start point into its targets.
 TEST(FeederModel, EachActionsMotorsPushTowardsItsTargetAreas) {
     const Feeder feeder = idealFeeder();
     for (const DirectionCase &c : kDirections) {
         SCOPED_TRACE("action " + std::to_string(c.action));
+        TVK_Geometry geometry{};
+        geometry.size = sizeof geometry;
+        ASSERT_EQ(tvk_geometry(0, c.action, &geometry), TVK_OK);
         for (int motor = 0; motor < kMotorNum; ++motor) {
             const bool driven = c.drive.motors.at(motor).amp > 0;
-            EXPECT_EQ(driven, actionLayout(c.action).motors.at(motor)) << "motor " << motor;
+            EXPECT_EQ(driven, geometry.motor[motor] != TVK_MOTOR_OFF) << "motor " << motor;
         }
         const Vec2 drift = feeder.drift(c.drive);
         EXPECT_EQ(signOf(drift.x), c.signX);
@@ -110,13 +126,13 @@ TEST(FeederModel, EachActionsMotorsPushTowardsItsTargetAreas) {
         Rng rng(3);
         Vibration longRun = c.drive;
         longRun.runMs = 5000;
-        const Vec2 end = feeder.vibrate(startPosition(0, c.action), longRun, platformSize(0), rng);
+        const Vec2 end = feeder.vibrate(startPosition(c.action), longRun, platformSize(0), rng);
         if (c.action == 8) {
             // The pushes cancel; the part hops instead.
             EXPECT_GT(feeder.scatter(c.drive), 0.0);
         } else {
-            EXPECT_TRUE(inTarget(end, 0, c.action)) << end.x << ", " << end.y;
-            EXPECT_FALSE(inTarget(startPosition(0, c.action), 0, c.action));
+            EXPECT_TRUE(inTarget(end, c.action)) << end.x << ", " << end.y;
+            EXPECT_FALSE(inTarget(startPosition(c.action), c.action));
         }
     }
 }
@@ -131,4 +147,4 @@ TEST(FeederModel, ScatterNeedsAllFourMotorsInPhase) {
 }
 
 } // namespace
-} // namespace tvlsim
+} // namespace tvk

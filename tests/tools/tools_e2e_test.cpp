@@ -254,6 +254,52 @@ TEST(ReplayEndToEnd, SimTraceReplaysToTheSameCommands) {
     }
 }
 
+// Steps (counted from 0) at which the library declared the part vanished,
+// from its diagnostic text: each step prints one banner first.
+std::vector<int> vanishSteps(const std::string &log) {
+    std::vector<int> steps;
+    int step = -1;
+    for (const std::string &line : lines(log)) {
+        if (line.find("***Task Run***") != std::string::npos) {
+            ++step;
+        } else if (line.find("Mate Vanish") != std::string::npos) {
+            steps.push_back(step);
+        }
+    }
+    return steps;
+}
+
+// A field recording: five sightings 100 ms apart, then the camera loses the
+// part for 16 s, polled once a second. The first sighting only primes the
+// library's sample ring, so its step has no sample; the library declares a
+// timeout there (more than 5000 ms after its clock's zero), then at the
+// first blind polls more than 5000 ms after the previous timeout. Replayed
+// at any pace, the library must see the recorded times, not the replay's.
+TEST(ReplayEndToEnd, RecordingWithCameraGapsReplaysExactlyAtAnyPace) {
+    std::ofstream recording("gaps.csv", std::ios::binary);
+    recording << "time_s,x,y,valid\n";
+    for (int i = 0; i < 5; ++i) {
+        recording << 100.0 + 0.1 * i << "," << 95 + 8 * i << ",77.5,1\n";
+    }
+    for (int i = 0; i < 17; ++i) {
+        recording << 100.5 + i << ",0,0,0\n";
+    }
+    recording.close();
+    std::vector<std::string> outputs;
+    for (const char *pace : {"0", "40"}) {
+        SCOPED_TRACE(std::string("pace ") + pace);
+        const Outcome replay =
+            run(TAVREL_REPLAY_EXE,
+                std::string("--model 0 --action 0 --log gaps.log --pace-ms ") + pace +
+                    " gaps.csv gaps_out.csv",
+                "gaps_run");
+        ASSERT_EQ(replay.exitCode, 0) << replay.err;
+        EXPECT_EQ(vanishSteps(readFile("gaps.log")), (std::vector<int>{0, 10, 16}));
+        outputs.push_back(readFile("gaps_out.csv") + readFile("gaps.log"));
+    }
+    EXPECT_EQ(outputs[0], outputs[1]);
+}
+
 struct BadInput {
     const char *what;
     const char *content; // nullptr: the file does not exist
@@ -275,6 +321,10 @@ TEST(ReplayEndToEnd, BadInputGivesOneLineErrorAndNoOutput) {
         {"command out of range", "x,y,valid,command\n1,2,1,7\n", "--model 0 --action 0",
          "bad.csv:2: command"},
         {"no action anywhere", "x,y,valid\n1,2,1\n", "--model 0", "bad.csv: no action"},
+        {"time going back", "x,y,valid,time_s\n1,2,1,5.0\n1,2,1,4.9\n", "--model 0 --action 0",
+         "bad.csv:3: time_s goes back"},
+        {"time in some rows only", "x,y,valid,time_s\n1,2,1,5.0\n1,2,1,\n",
+         "--model 0 --action 0", "bad.csv:3: time_s is missing"},
     };
     for (const BadInput &c : cases) {
         SCOPED_TRACE(c.what);

@@ -2,7 +2,7 @@
 
 #include "cli.h"
 #include "csv.h"
-#include "trace_format.h"
+#include "trace_columns.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,11 @@ using tvltools::UsageError;
 constexpr int kModelMax = 2;
 constexpr int kActionMax = 10;
 constexpr int kCommandMax = 3;
+// Times beyond some 30,000 years would no longer fit the clock's nanoseconds.
+constexpr double kLongestSeconds = 1e12;
 
 bool knownColumn(const std::string &name) {
-    const std::vector<std::string> &columns = tvltools::simTraceColumns();
+    const std::vector<std::string> &columns = tvk::traceColumns();
     return std::find(columns.begin(), columns.end(), name) != columns.end();
 }
 
@@ -72,6 +74,9 @@ class RowReader {
     float number(const std::string &column) const {
         return tvltools::parseFloat(field(column), where_ + ": " + column);
     }
+    double seconds(const std::string &column) const {
+        return tvltools::parseDouble(field(column), 0.0, kLongestSeconds, where_ + ": " + column);
+    }
     int whole(const std::string &column, long hi) const {
         return static_cast<int>(tvltools::parseInt(field(column), 0, hi, where_ + ": " + column));
     }
@@ -81,6 +86,24 @@ class RowReader {
     std::vector<std::string> fields_;
     std::string where_;
 };
+
+// Times make the replay exact: all rows have one, or none does.
+void readTime(const RowReader &row, const Recording &recording, Poll &poll,
+              const std::string &where) {
+    const bool first = recording.polls.empty();
+    const bool timed = row.has("time_s");
+    if (!first && timed != recording.timed) {
+        throw UsageError(where + ": time_s is " + (timed ? "given" : "missing") +
+                         " here but not in the rows before");
+    }
+    if (!timed) {
+        return;
+    }
+    poll.timeNs = tvk::timeNanoseconds(row.seconds("time_s"));
+    if (!first && poll.timeNs < recording.polls.back().timeNs) {
+        throw UsageError(where + ": time_s goes back in time");
+    }
+}
 
 void readRow(const RowReader &row, Recording &recording, const std::string &where) {
     Poll poll;
@@ -96,6 +119,7 @@ void readRow(const RowReader &row, Recording &recording, const std::string &wher
     if (row.has("action")) {
         settle(recording.action, row.whole("action", kActionMax), "action", where);
     }
+    readTime(row, recording, poll, where);
     recording.polls.push_back(poll);
 }
 
@@ -133,7 +157,11 @@ Recording readRecording(const std::string &path) {
             throw UsageError(where + ": expected " + std::to_string(index.size()) +
                              " fields, found " + std::to_string(fields.size()));
         }
-        readRow(RowReader(index, std::move(fields), where), recording, where);
+        const RowReader row(index, std::move(fields), where);
+        if (recording.polls.empty()) {
+            recording.timed = row.has("time_s");
+        }
+        readRow(row, recording, where);
     }
     if (lineNo == 0) {
         throw UsageError(shownPath + ":1: empty file, expected a header line");

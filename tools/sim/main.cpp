@@ -1,6 +1,5 @@
-// tavrel-sim: tunes simulated feeders through the library's five entry points
-// and prints what each session achieved.
-#include "action_layout.h"
+// tavrel-sim: tunes simulated feeders with the host kit's session driver and
+// prints what each session achieved.
 #include "cli.h"
 #include "console.h"
 #include "options.h"
@@ -8,13 +7,13 @@
 #include "progress.h"
 #include "report.h"
 #include "session.h"
-#include "trace_format.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,23 +21,45 @@ namespace {
 
 using namespace tvlsim;
 
-// Feeder i of a model, the same for every action.
-Feeder drawFeeder(const Options &options, int model, int index) {
-    Rng rng(mixSeed(options.seed, static_cast<std::uint64_t>(model),
-                    static_cast<std::uint64_t>(index)));
-    return Feeder::draw(rangesFor(model, options.overrides), rng);
+// A simulated feeder, destroyed with its owner.
+class SimFeeder {
+  public:
+    SimFeeder(const Options &options, int model, int index, int action) {
+        const TVK_SimRanges ranges = rangesFor(model, options.overrides);
+        // Feeder i of a model is the same for every action; its motion noise
+        // differs per action.
+        const std::uint64_t feederSeed = tvk_sim_mix_seed(
+            options.seed, static_cast<std::uint64_t>(model), static_cast<std::uint64_t>(index));
+        const std::uint64_t noiseSeed =
+            tvk_sim_mix_seed(options.seed, static_cast<std::uint64_t>(model * 1000003 + index),
+                             static_cast<std::uint64_t>(action) + 1);
+        const int result = tvk_sim_create(model, &ranges, feederSeed, noiseSeed, &sim_);
+        if (result != TVK_OK) {
+            throw tvltools::UsageError(std::string("simulated feeder: ") + tvk_strerror(result));
+        }
+    }
+    SimFeeder(const SimFeeder &) = delete;
+    SimFeeder &operator=(const SimFeeder &) = delete;
+    ~SimFeeder() {
+        tvk_sim_destroy(sim_);
+    }
+    TVK_SimFeeder *get() const {
+        return sim_;
+    }
+
+  private:
+    TVK_SimFeeder *sim_ = nullptr;
+};
+
+SessionResult runOne(const Options &options, int model, int index, int action, std::string *trace) {
+    const SimFeeder feeder(options, model, index, action);
+    const SessionSetup setup{model, action, options.maxSteps, options.cameraMs,
+                             options.verdictSweeps};
+    return runSession(setup, feeder.get(), trace);
 }
 
-SessionResult runOne(const Options &options, const Feeder &feeder, int model, int index, int action,
-                     std::vector<StepRecord> *trace) {
-    Rng noise(mixSeed(options.seed, static_cast<std::uint64_t>(model * 1000003 + index),
-                      static_cast<std::uint64_t>(action) + 1));
-    const SessionSetup setup{model, action, options.maxSteps, options.cameraMs};
-    return runSession(setup, feeder, noise, trace);
-}
-
-std::string motorCell(const SessionResult &result, int action, int motor) {
-    if (!actionLayout(action).motors.at(motor) || !result.commanded) {
+std::string motorCell(const SessionResult &result, const TVK_Geometry &geometry, int motor) {
+    if (geometry.motor[motor] == TVK_MOTOR_OFF || !result.commanded) {
         return "-";
     }
     const unsigned short *words = result.lastCommand.u16MotParam[motor];
@@ -46,10 +67,13 @@ std::string motorCell(const SessionResult &result, int action, int motor) {
 }
 
 void printSessionRow(FILE *out, int model, int action, const SessionResult &result) {
-    std::fprintf(out, "%5d %6d  %-6s %10d %8.1f", model, action, result.tuned ? "tuned" : "failed",
-                 result.vibrations, result.simSeconds);
-    for (int motor = 0; motor < kMotorNum; ++motor) {
-        std::fprintf(out, " %10s", motorCell(result, action, motor).c_str());
+    TVK_Geometry geometry{};
+    geometry.size = sizeof geometry;
+    tvk_geometry(model, action, &geometry);
+    std::fprintf(out, "%5d %6d  %-6s %10d %8.1f", model, action,
+                 result.tuned() ? "tuned" : "failed", result.vibrations, result.simSeconds);
+    for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
+        std::fprintf(out, " %10s", motorCell(result, geometry, motor).c_str());
     }
     std::fprintf(out, "\n");
 }
@@ -81,35 +105,14 @@ struct RecordFiles {
     std::optional<tvltools::OutputFile> picture;
 };
 
-void writeTrace(std::ostream &out, int model, int action, const std::vector<StepRecord> &trace) {
-    const std::vector<std::string> &columns = tvltools::simTraceColumns();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-        out << (i == 0 ? "" : ",") << columns[i];
-    }
-    out << "\n";
-    char time[32];
-    for (const StepRecord &step : trace) {
-        std::snprintf(time, sizeof time, "%.3f", step.timeS);
-        out << step.step << "," << time << "," << model << "," << action << ","
-            << tvltools::positionField(step.x) << "," << tvltools::positionField(step.y) << ",1,"
-            << tvltools::positionField(step.dx) << "," << tvltools::positionField(step.dy) << ","
-            << step.area << "," << tvltools::statusField(step.statuses) << "," << step.task << ","
-            << (step.command >= 0 ? std::to_string(step.command) : "") << ","
-            << (step.reset ? 1 : 0) << ","
-            << tvltools::commandFields(step.commanded ? &step.feederCommand : nullptr) << "\n";
-    }
-}
-
 // The trace, and the picture drawn from it.
-void keepRecord(RecordFiles &files, int model, int action, const std::vector<StepRecord> &trace) {
-    std::ostringstream text;
-    writeTrace(text, model, action, trace);
+void keepRecord(RecordFiles &files, int model, int action, const std::string &trace) {
     if (files.trace) {
-        files.trace->stream() << text.str();
+        files.trace->stream() << trace;
         files.trace->commit();
     }
     if (files.picture) {
-        drawReport(*files.picture, text.str(), model, action);
+        drawReport(*files.picture, trace, model, action);
     }
 }
 
@@ -120,17 +123,16 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
     for (const int model : options.models) {
-        const Feeder feeder = drawFeeder(options, model, 0);
         for (const int action : options.actions) {
             progress.setLabel(sessionLabel(model, action));
-            std::vector<StepRecord> trace;
+            std::string trace;
             const SessionResult result =
-                runOne(options, feeder, model, 0, action, recording ? &trace : nullptr);
+                runOne(options, model, 0, action, recording ? &trace : nullptr);
             progress.clear();
             printSessionRow(out, model, action, result);
             std::fflush(out);
             progress.advance();
-            allTuned = allTuned && result.tuned;
+            allTuned = allTuned && result.tuned();
             if (recording) {
                 keepRecord(files, model, action, trace);
             }
@@ -146,48 +148,79 @@ double percentile(const std::vector<double> &sorted, double fraction) {
     return sorted.at(std::max<std::size_t>(rank, 1) - 1);
 }
 
-void printFleetRow(FILE *out, int model, int action, int feeders, std::vector<double> vibrations,
-                   std::vector<double> seconds) {
-    const double rate = 100.0 * static_cast<double>(vibrations.size()) / feeders;
-    std::fprintf(out, "%5d %6d %8d %7.1f%%", model, action, feeders, rate);
-    if (vibrations.empty()) {
-        std::fprintf(out, " %10s %8s %10s %8s\n", "-", "-", "-", "-");
-        return;
+// Vibrations and simulated seconds of a group of sessions.
+struct Spent {
+    std::vector<double> vibrations;
+    std::vector<double> seconds;
+
+    void add(const SessionResult &result) {
+        vibrations.push_back(result.vibrations);
+        seconds.push_back(result.simSeconds);
     }
-    std::sort(vibrations.begin(), vibrations.end());
-    std::sort(seconds.begin(), seconds.end());
-    std::fprintf(out, " %10.0f %8.0f %10.1f %8.1f\n", percentile(vibrations, 0.5),
-                 percentile(vibrations, 0.9), percentile(seconds, 0.5), percentile(seconds, 0.9));
+    void append(const Spent &other) {
+        vibrations.insert(vibrations.end(), other.vibrations.begin(), other.vibrations.end());
+        seconds.insert(seconds.end(), other.seconds.begin(), other.seconds.end());
+    }
+    // Median and 90th percentile of both, or dashes for an empty group.
+    void print(FILE *out) const {
+        if (vibrations.empty()) {
+            std::fprintf(out, " %8s %8s %8s %8s", "-", "-", "-", "-");
+            return;
+        }
+        std::vector<double> v = vibrations;
+        std::vector<double> s = seconds;
+        std::sort(v.begin(), v.end());
+        std::sort(s.begin(), s.end());
+        std::fprintf(out, " %8.0f %8.0f %8.1f %8.1f", percentile(v, 0.5), percentile(v, 0.9),
+                     percentile(s, 0.5), percentile(s, 0.9));
+    }
+};
+
+void printFleetRow(FILE *out, int model, int action, int feeders, const Spent &tuned,
+                   const Spent &failed) {
+    const double rate = 100.0 * static_cast<double>(tuned.vibrations.size()) / feeders;
+    std::fprintf(out, "%5d %6d %7d %6.1f%%", model, action, feeders, rate);
+    tuned.print(out);
+    failed.print(out);
+    std::fprintf(out, "\n");
 }
 
 bool runFleet(const Options &options, FILE *out) {
-    std::fprintf(out, "model action  feeders   tuned vib median  vib p90 sim s med  sim p90\n");
+    std::fprintf(out, "%29s %-35s %s\n", "", "tuned: vibrations, sim s",
+                 "not tuned: vibrations, sim s");
+    std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
+                      "   median      p90   median      p90\n");
+    const auto started = std::chrono::steady_clock::now();
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
+    long sessions = 0;
+    Spent allFailed;
     for (const int model : options.models) {
-        std::vector<Feeder> feeders;
-        for (int index = 0; index < options.fleet; ++index) {
-            feeders.push_back(drawFeeder(options, model, index));
-        }
         for (const int action : options.actions) {
             progress.setLabel(sessionLabel(model, action));
-            std::vector<double> vibrations;
-            std::vector<double> seconds;
+            Spent tuned;
+            Spent failed;
             for (int index = 0; index < options.fleet; ++index) {
-                const SessionResult result =
-                    runOne(options, feeders[index], model, index, action, nullptr);
-                if (result.tuned) {
-                    vibrations.push_back(result.vibrations);
-                    seconds.push_back(result.simSeconds);
-                }
+                const SessionResult result = runOne(options, model, index, action, nullptr);
+                (result.tuned() ? tuned : failed).add(result);
+                ++sessions;
                 progress.advance();
             }
             progress.clear();
-            allTuned = allTuned && static_cast<int>(vibrations.size()) == options.fleet;
-            printFleetRow(out, model, action, options.fleet, vibrations, seconds);
+            allTuned = allTuned && failed.vibrations.empty();
+            printFleetRow(out, model, action, options.fleet, tuned, failed);
+            allFailed.append(failed);
             std::fflush(out);
         }
     }
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+    std::fprintf(out, "not tuned: %zu of %ld sessions;", allFailed.vibrations.size(), sessions);
+    if (!allFailed.vibrations.empty()) {
+        std::fprintf(out, " vibrations, sim s (median, p90):");
+        allFailed.print(out);
+    }
+    std::fprintf(out, "\n%ld sessions in %.1f s: %.0f sessions per second\n", sessions,
+                 elapsed.count(), static_cast<double>(sessions) / elapsed.count());
     return allTuned;
 }
 

@@ -1,6 +1,5 @@
 #include "options.h"
 
-#include "action_layout.h"
 #include "cli.h"
 
 namespace tvlsim {
@@ -56,15 +55,17 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
     } else if (arg == "--version") {
         options.version = true;
     } else if (arg == "--model") {
-        options.models = oneOrAll(args.valueOf(arg), kModelNum, arg);
+        options.models = oneOrAll(args.valueOf(arg), TVK_MODEL_COUNT, arg);
     } else if (arg == "--action") {
-        options.actions = oneOrAll(args.valueOf(arg), kActionNum, arg);
+        options.actions = oneOrAll(args.valueOf(arg), TVK_ACTION_COUNT, arg);
     } else if (arg == "--seed") {
         options.seed = static_cast<std::uint64_t>(parseInt(args.valueOf(arg), 0, 2147483647L, arg));
     } else if (arg == "--fleet") {
         options.fleet = static_cast<int>(parseInt(args.valueOf(arg), 1, 1000000, arg));
     } else if (arg == "--max-steps") {
         options.maxSteps = static_cast<int>(parseInt(args.valueOf(arg), 1, 10000000, arg));
+    } else if (arg == "--verdict") {
+        options.verdictSweeps = static_cast<int>(parseInt(args.valueOf(arg), 0, 1000, arg));
     } else if (arg == "--camera-ms") {
         options.cameraMs = static_cast<int>(parseInt(args.valueOf(arg), 0, 60000, arg));
     } else if (arg == "--trace") {
@@ -94,15 +95,15 @@ void checkCombination(const Options &options) {
     }
 }
 
-Range pinned(const std::optional<double> &value, Range range) {
-    return value ? Range{*value, *value} : range;
+TVK_SimRange pinned(const std::optional<double> &value, TVK_SimRange range) {
+    return value ? TVK_SimRange{*value, *value} : range;
 }
 
 } // namespace
 
 Options parseOptions(int argc, char **argv) {
     Options options;
-    options.actions = oneOrAll("all", kActionNum, "--action");
+    options.actions = oneOrAll("all", TVK_ACTION_COUNT, "--action");
     tvltools::ArgCursor args(argc, argv);
     while (!args.done()) {
         takeOption(args.next(), args, options);
@@ -111,10 +112,12 @@ Options parseOptions(int argc, char **argv) {
     return options;
 }
 
-FeederRanges rangesFor(int model, const Overrides &overrides) {
-    FeederRanges ranges = defaultRanges(model);
+TVK_SimRanges rangesFor(int model, const Overrides &overrides) {
+    TVK_SimRanges ranges{};
+    ranges.size = sizeof ranges;
+    tvk_sim_default_ranges(model, &ranges);
     ranges.resonance = pinned(overrides.resonance, ranges.resonance);
-    ranges.halfWidth = pinned(overrides.halfWidth, ranges.halfWidth);
+    ranges.half_width = pinned(overrides.halfWidth, ranges.half_width);
     ranges.gain = pinned(overrides.gain, ranges.gain);
     ranges.friction = pinned(overrides.friction, ranges.friction);
     ranges.noise = pinned(overrides.noise, ranges.noise);
@@ -130,9 +133,10 @@ Usage: tavrel-sim [options]
   --model N|all       feeder model 0, 1 or 2 (default 0)
   --action N|all      action 0..10 (default all)
   --seed N            seed of the feeder draw and of the noise (default 1)
-  --fleet N           draw N feeders per model and action; print success rate
-                      and median and 90th percentile of vibrations and
-                      simulated seconds to success
+  --fleet N           draw N feeders per model and action; print success rate,
+                      median and 90th percentile of vibrations and simulated
+                      seconds to success and of those spent on feeders that
+                      did not tune, and sessions per second
   --resonance F       pin the resonance, in frequency words
   --width W           pin the resonance half-width, in frequency words
   --gain G            pin the drift gain, px per ms per unit of drive
@@ -140,6 +144,11 @@ Usage: tavrel-sim [options]
   --noise P           pin the largest noise per vibration and axis, px
   --mismatch M        pin the largest motor gain mismatch (0.03 = 3 %)
   --max-steps N       step budget of one session (default 3000)
+  --verdict N         declare a session failed once every driven motor has
+                      swept its whole frequency window at its top amplitude
+                      N times, over at least 100 N vibrations, with no
+                      arrival and no accepted movement (default 3; 0:
+                      never, a failing session spends its whole budget)
   --camera-ms N       camera time added per step (default 100)
   --trace FILE.csv    write every step of the session (one model and action)
   --report FILE.png   draw the session: the part's path over the platform and
@@ -176,15 +185,18 @@ the seed and i); the pin options fix one value:
 The default seed gives a feeder that tunes every action of every model; the
 ranges also hold feeders that do not tune.
 
-The host. Each step calls TVLTask once; the camera reports the part's
-position (two decimals) at every step, so each report after a vibration shows
-where it went. On status 2 with the part in one of the action's target areas
-the part is put back at the action's start (the middle of the grid, or of the
-low X band for action 9 and the low Y band for action 10). Status 3 is
+The host is the host kit's session driver. Each step calls TVLTask once; the
+camera reports the part's position (two decimals) at every step, so each
+report after a vibration shows where it went. On status 2 with the part in
+one of the action's target areas the part is put back at the action's start
+(the middle of the non-target area nearest the centre of the grid: the centre,
+or the low X band for action 9 and the low Y band for action 10). Status 3 is
 answered with verify (2); status 6 with success (3) when the part lies in a
 target area, else restart (1). After success one more step must show the task
-ended (8). A session that has not ended within the step budget has failed.
-Simulated time adds every run time and the camera time of every step.
+ended (8). A session fails when the early verdict (--verdict) declares it
+hopeless or when it has not ended within the step budget. Simulated time adds
+every run time and the camera time of every step, and the library's clock
+reads it: its timeouts run on simulated seconds.
 
 The library's state lasts as long as the process: only the first session of a
 process is exactly what a fresh tavrel-replay of its trace reproduces.

@@ -2,7 +2,7 @@
 #ifndef TAVREL_SIM_OPTIONS_H
 #define TAVREL_SIM_OPTIONS_H
 
-#include "feeder_model.h"
+#include "tavrel_hostkit.h"
 
 #include <cstdint>
 #include <optional>
@@ -26,6 +26,7 @@ struct Options {
     std::uint64_t seed = 1;
     int fleet = 0;
     int maxSteps = 3000;
+    int verdictSweeps = 3;
     int cameraMs = 100;
     Overrides overrides;
     std::string tracePath;
@@ -39,7 +40,7 @@ struct Options {
 // Throws tvltools::UsageError on a bad command line.
 Options parseOptions(int argc, char **argv);
 // The model's default ranges with every override pinned.
-FeederRanges rangesFor(int model, const Overrides &overrides);
+TVK_SimRanges rangesFor(int model, const Overrides &overrides);
 const char *helpText();
 
 } // namespace tvlsim

@@ -1,7 +1,7 @@
 #include "report.h"
 
-#include "action_layout.h"
 #include "cli.h"
+#include "tavrel_hostkit.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -37,10 +37,11 @@ using tvltools::UsageError;
 // The script's exit status when matplotlib cannot be imported.
 constexpr int kNoMatplotlib = 3;
 
-std::string indexList(const bool *flags, int count) {
+// The indices of the non-zero entries, comma-separated.
+std::string indexList(const int32_t *flags, int count) {
     std::string list;
     for (int i = 0; i < count; ++i) {
-        if (flags[i]) {
+        if (flags[i] != 0) {
             list += (list.empty() ? "" : ",") + std::to_string(i);
         }
     }
@@ -71,21 +72,33 @@ std::string reportScript() {
 
 std::vector<std::string> plotArguments(const std::string &tracePath, const std::string &pngPath,
                                        int model, int action) {
-    const ActionLayout &layout = actionLayout(action);
-    const Vec2 size = platformSize(model);
-    const Bands x = bandsX(model, action);
-    const Bands y = bandsY(model, action);
-    return {
-        interpreter(),   reportScript(),
-        "--trace",       tracePath,
-        "--out",         pngPath,
-        "--platform",    decimal(size.x),
-        decimal(size.y), "--bands",
-        decimal(x.low),  decimal(x.high),
-        decimal(y.low),  decimal(y.high),
-        "--targets",     indexList(layout.target.data(), kAreaNum),
-        "--motors",      indexList(layout.motors.data(), kMotorNum),
-        "--title",       "model " + std::to_string(model) + ", action " + std::to_string(action)};
+    // The library's own geometry: its bands, targets and driven motors.
+    TVK_Geometry geometry{};
+    geometry.size = sizeof geometry;
+    tvk_geometry(model, action, &geometry);
+    float width = 0.0F;
+    float height = 0.0F;
+    tvk_sim_platform(model, &width, &height);
+    return {interpreter(),
+            reportScript(),
+            "--trace",
+            tracePath,
+            "--out",
+            pngPath,
+            "--platform",
+            decimal(width),
+            decimal(height),
+            "--bands",
+            decimal(geometry.x_low),
+            decimal(geometry.x_high),
+            decimal(geometry.y_low),
+            decimal(geometry.y_high),
+            "--targets",
+            indexList(geometry.target, TVK_AREA_COUNT),
+            "--motors",
+            indexList(geometry.motor, TVK_MOTOR_COUNT),
+            "--title",
+            "model " + std::to_string(model) + ", action " + std::to_string(action)};
 }
 
 // A private folder for the script's files, removed with everything in it.

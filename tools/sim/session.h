@@ -1,12 +1,11 @@
-// One tuning session: the library drives the simulated feeder through the
-// five entry points while the host behaves as a careful integrator would.
+// One tuning session of the simulated feeder, driven by the host kit on
+// simulated time: the library's clock reads the simulator's seconds.
 #ifndef TAVREL_SIM_SESSION_H
 #define TAVREL_SIM_SESSION_H
 
-#include "feeder_model.h"
-#include "tavrel.h"
+#include "tavrel_hostkit.h"
 
-#include <vector>
+#include <string>
 
 namespace tvlsim {
 
@@ -15,38 +14,26 @@ struct SessionSetup {
     int action = 0;
     int maxSteps = 3000;
     int cameraMs = 100;
-};
-
-// What happened in one call of TVLTask and what the host did after it.
-struct StepRecord {
-    int step = 0;
-    double timeS = 0.0; // simulated time at the end of the step
-    float x = 0.0F;     // position the camera reported
-    float y = 0.0F;
-    float dx = 0.0F; // against the previous report
-    float dy = 0.0F;
-    int area = 0;
-    std::vector<int> statuses;
-    int task = 0;
-    int command = -1;   // host command after the step, -1 for none
-    bool reset = false; // the part was put back at its start after the step
-    bool commanded = false;
-    ST_HostFedColC feederCommand{};
+    int verdictSweeps = 3; // 0: no early verdict, the whole budget
 };
 
 struct SessionResult {
-    bool tuned = false;
+    int outcome = TVK_RUNNING; // TVK_TUNED, TVK_FAILED or TVK_BUDGET
+    std::string reason;
     int vibrations = 0;
     double simSeconds = 0.0;
     bool commanded = false;
     ST_HostFedColC lastCommand{}; // holds the tuned words after success
+
+    bool tuned() const {
+        return outcome == TVK_TUNED;
+    }
 };
 
-// Runs one session from TVLInit on; appends every step to `trace` when given.
-// The library's state outlives the call, so only the first session of a
-// process is reproduced exactly by a fresh replay.
-SessionResult runSession(const SessionSetup &setup, const Feeder &feeder, Rng &rng,
-                         std::vector<StepRecord> *trace);
+// Runs one session from its start point; appends the trace of every step
+// (the recorder's CSV) to `trace` when given. Throws std::runtime_error when
+// the kit refuses.
+SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::string *trace);
 
 } // namespace tvlsim
 

@@ -1,0 +1,28 @@
+// What the kit's parts share: the library's factory configuration, asked of
+// the library itself, and the checks every entry point makes.
+#ifndef TAVREL_HOSTKIT_KIT_H
+#define TAVREL_HOSTKIT_KIT_H
+
+#include "base/range.h"
+#include "logic/logic.h"
+#include "tavrel_hostkit.h"
+
+namespace tvk {
+
+bool validModelAction(int model, int action);
+
+// The action's unit as the library's own initialiser writes it.
+const ST_ActManageUnit &factoryUnit(int action);
+
+// The library's classification of a point; model and action must be valid.
+int areaOf(int model, int action, float x, float y);
+bool inTarget(int model, int action, float x, float y);
+
+// A caller's record that says it is at least as large as the kit's.
+template <typename Record> bool sizedRecord(const Record *record) {
+    return record != nullptr && record->size >= sizeof(Record);
+}
+
+} // namespace tvk
+
+#endif

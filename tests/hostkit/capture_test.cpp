@@ -1,0 +1,111 @@
+// Diagnostics capture: the library's text (and anything else on descriptor 1)
+// to a callback line by line, to a file or nowhere, and back. GoogleTest's
+// own capture stands in for the terminal, so what reaches the original
+// standard output is seen too.
+#include "tavrel_hostkit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+void collect(void *user, const char *line, int32_t length) {
+    static_cast<std::vector<std::string> *>(user)->emplace_back(line,
+                                                                static_cast<std::size_t>(length));
+}
+
+std::string readFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const char *const kBanner =
+    "##############################***Task Run***##########################################";
+
+class Capture : public testing::Test {
+  protected:
+    void SetUp() override {
+        testing::internal::CaptureStdout();
+    }
+    // What reached the original standard output.
+    std::string original() {
+        std::fflush(stdout);
+        return testing::internal::GetCapturedStdout();
+    }
+    void TearDown() override {
+        if (tvk_capture_active() != 0) {
+            tvk_capture_stop();
+        }
+    }
+};
+
+TEST_F(Capture, CallbackGetsWholeLinesAsTheyComeAndTheRestAtStop) {
+    std::vector<std::string> lines;
+    ASSERT_EQ(tvk_capture_to_callback(collect, &lines), TVK_OK);
+    EXPECT_EQ(tvk_capture_active(), 1);
+    std::printf("alpha\nbe");
+    TVLTask(); // uninitialised: polls nothing, prints its banner
+    std::printf("ta");
+    ASSERT_EQ(tvk_capture_pump(), TVK_OK);
+    EXPECT_EQ(lines, (std::vector<std::string>{"alpha", std::string("be") + kBanner}));
+    // More than any pipe would hold, in one go, then a line without its end.
+    const std::string longLine(300000, 'x');
+    std::printf("\n%s\n", longLine.c_str());
+    std::printf("tail");
+    ASSERT_EQ(tvk_capture_stop(), TVK_OK);
+    EXPECT_EQ(tvk_capture_active(), 0);
+    ASSERT_EQ(lines.size(), 5U);
+    EXPECT_EQ(lines[2], "ta");
+    EXPECT_EQ(lines[3], longLine);
+    EXPECT_EQ(lines[4], "tail");
+    std::printf("after\n");
+    EXPECT_EQ(original(), "after\n");
+}
+
+TEST_F(Capture, FileTruncatesOrAppendsAndDiscardDropsEverything) {
+    const std::string path = testing::TempDir() + "tvk_capture.txt";
+    for (const int append : {0, 1}) {
+        ASSERT_EQ(tvk_capture_to_file(path.c_str(), append), TVK_OK);
+        TVLTask();
+        ASSERT_EQ(tvk_capture_stop(), TVK_OK);
+    }
+    const std::string banner = std::string(kBanner) + "\n";
+    EXPECT_EQ(readFile(path), banner + banner);
+    ASSERT_EQ(tvk_capture_to_file(path.c_str(), 0), TVK_OK);
+    ASSERT_EQ(tvk_capture_stop(), TVK_OK);
+    EXPECT_EQ(readFile(path), "");
+    std::remove(path.c_str());
+
+    ASSERT_EQ(tvk_capture_discard(), TVK_OK);
+    std::printf("gone\n");
+    TVLTask();
+    ASSERT_EQ(tvk_capture_stop(), TVK_OK);
+    std::printf("kept\n");
+    EXPECT_EQ(original(), "kept\n");
+}
+
+TEST_F(Capture, RefusesASecondCaptureAStopWithoutOneAndAnUnwritableFile) {
+    EXPECT_EQ(tvk_capture_stop(), TVK_E_STATE);
+    EXPECT_EQ(tvk_capture_to_file(nullptr, 0), TVK_E_ARG);
+    EXPECT_EQ(tvk_capture_to_callback(nullptr, nullptr), TVK_E_ARG);
+    const std::string missingDir = testing::TempDir() + "no_such_dir/x.txt";
+    EXPECT_EQ(tvk_capture_to_file(missingDir.c_str(), 0), TVK_E_IO);
+    EXPECT_EQ(tvk_capture_active(), 0);
+    ASSERT_EQ(tvk_capture_discard(), TVK_OK);
+    std::vector<std::string> lines;
+    EXPECT_EQ(tvk_capture_to_callback(collect, &lines), TVK_E_BUSY);
+    EXPECT_EQ(tvk_capture_discard(), TVK_E_BUSY);
+    EXPECT_EQ(tvk_capture_pump(), TVK_OK); // nothing to deliver without a callback
+    EXPECT_EQ(tvk_capture_stop(), TVK_OK);
+    std::printf("back\n");
+    EXPECT_EQ(original(), "back\n");
+}
+
+} // namespace
