@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the library with each library folder a system may use, relative of
-# any depth or absolute, and builds and runs a host against every install
-# through find_package(Tavrel) and through pkg-config. A relative layout is
+# Installs the library and the host kit with each library folder a system may
+# use, relative of any depth or absolute, and builds and runs a host on each
+# against every install through find_package(Tavrel) and through pkg-config. A relative layout is
 # installed into a prefix other than the configured one, as a moved install
 # would be; an absolute folder pins the install to its configured prefix.
 # usage: install_layouts.sh SOURCE_DIR SCRATCH_BUILD_DIR CONSUMER_DIR [CMAKE_ARG...]
@@ -46,7 +46,7 @@ for layout in "${layouts[@]}"; do
     step configure cmake -S "$source" -B "$scratch" -DTAVREL_BUILD_TESTS=OFF \
         -DTAVREL_BUILD_TOOLS=OFF -DCMAKE_INSTALL_LIBDIR="$libdir" \
         -DCMAKE_INSTALL_PREFIX="$work/configured$n" "$@"
-    step build cmake --build "$scratch" --target tavrel
+    step build cmake --build "$scratch" --target tavrel tavrel_hostkit
     if [[ $libdir == /* ]]; then
         prefix=$work/configured$n
         step install cmake --install "$scratch"
@@ -60,9 +60,13 @@ for layout in "${layouts[@]}"; do
         -DCMAKE_PREFIX_PATH="$prefix" "${package_hint[@]}"
     step "CMake consumer build" cmake --build "$work/cmake$n"
     step "CMake consumer run" env LD_LIBRARY_PATH="$full" "$work/cmake$n/consumer"
+    step "CMake kit consumer run" env LD_LIBRARY_PATH="$full" "$work/cmake$n/kit_consumer"
 
     flags=$(PKG_CONFIG_PATH="$full/pkgconfig" pkg-config --cflags --libs tavrel)
     step "pkg-config consumer build" cc -o "$work/pc$n" "$consumer/main.c" $flags
     step "pkg-config consumer run" env LD_LIBRARY_PATH="$full" "$work/pc$n"
+    kit_flags=$(PKG_CONFIG_PATH="$full/pkgconfig" pkg-config --cflags --libs tavrel-hostkit)
+    step "pkg-config kit consumer build" cc -o "$work/pckit$n" "$consumer/kit_main.c" $kit_flags
+    step "pkg-config kit consumer run" env LD_LIBRARY_PATH="$full" "$work/pckit$n"
     printf '%-40s CMake ok, pkg-config ok (%s)\n' "$libdir" "$flags"
 done
