@@ -15,7 +15,7 @@ deps:
 	tools/install-deps.sh $(DEPS)
 
 configure: deps
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+	cmake --preset default -B $(BUILD) $(CMAKE_FLAGS)
 
 test: all
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -30,7 +30,7 @@ demo: all
 bench:
 	tools/install-deps.sh $(DEPS) bench
 	cmake --preset bench
-	cmake --build build-bench -j $(JOBS) --target tavrel_bench tavrel
+	cmake --build --preset bench -j $(JOBS)
 	build-bench/bench/tavrel_bench
 	@echo; size build-bench/libtavrel.so
 

@@ -12,7 +12,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 
 cmake --preset windows
 # The build also creates the Wine prefix, the slow part of Wine's first start.
-cmake --build "$BUILD" -j "$JOBS"
+cmake --build --preset windows -j "$JOBS"
 
 # Every check must be there: a missing one would pass unnoticed.
 tests=$(ctest --test-dir "$BUILD" -N | sed -n 's/^ *Test *#[0-9]*: //p')
@@ -31,4 +31,4 @@ if ((unit == 0)); then
   exit 1
 fi
 
-ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS"
+ctest --preset windows -j "$JOBS"

@@ -1,4 +1,3 @@
-#!/usr/bin/python3
 """Draws one tavrel-sim session from its trace: the part's path over the
 platform with the 3 x 3 band grid and the target areas shaded, coloured by
 vibration number, and each configured motor's frequency and amplitude against

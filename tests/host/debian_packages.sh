@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# Builds the Debian packages (tools/build-debs.sh), checks what each holds and
+# declares, unpacks them into a scratch root, builds and runs a host against
+# that root through CMake and pkg-config, runs the unpacked tools, and runs
+# lintian over the packages.
+# usage: debian_packages.sh SOURCE_DIR VERSION CONSUMER_DIR
+set -euo pipefail
+source=$1
+version=$2
+consumer=$3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+arch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
+lib=usr/lib/$arch
+
+fail() {
+    echo "$*" >&2
+    exit 1
+}
+
+mapfile -t debs < <("$source/tools/build-debs.sh")
+declare -A deb
+for file in "${debs[@]}"; do
+    deb[$(dpkg-deb -f "$file" Package)]=$file
+done
+
+# Package, then a path it must hold.
+while read -r package path; do
+    [[ -n ${deb[$package]:-} ]] || fail "no package $package among: ${debs[*]}"
+    dpkg-deb -c "${deb[$package]}" | awk '{print $6}' | grep -qx "./$path" ||
+        fail "$package lacks /$path"
+done <<EOF_CONTENTS
+libtavrel1 $lib/libtavrel.so.1
+libtavrel1 $lib/libtavrel.so.$version
+libtavrel1 usr/share/doc/libtavrel1/copyright
+libtavrel-dev usr/include/tavrel.h
+libtavrel-dev usr/include/tavrel_version.h
+libtavrel-dev $lib/libtavrel.so
+libtavrel-dev $lib/cmake/Tavrel/TavrelConfig.cmake
+libtavrel-dev $lib/cmake/Tavrel/TavrelConfigVersion.cmake
+libtavrel-dev $lib/pkgconfig/tavrel.pc
+libtavrel-dev usr/share/doc/libtavrel-dev/copyright
+tavrel-tools usr/bin/tavrel-sim
+tavrel-tools usr/bin/tavrel-replay
+tavrel-tools usr/share/tavrel/tavrel_report.py
+tavrel-tools usr/share/man/man1/tavrel-sim.1.gz
+tavrel-tools usr/share/doc/tavrel-tools/copyright
+EOF_CONTENTS
+
+# No file in two packages: dpkg would refuse to install them together.
+duplicated=$(for file in "${debs[@]}"; do dpkg-deb -c "$file"; done |
+    awk '$1 !~ /^d/ {print $6}' | sort | uniq -d)
+[[ -z $duplicated ]] || fail "in more than one package: $duplicated"
+
+# Package, control field, what it must contain.
+while IFS='|' read -r package field want; do
+    got=$(dpkg-deb -f "${deb[$package]}" "$field")
+    [[ $got == *"$want"* ]] || fail "$package $field is '$got', expected '$want' in it"
+done <<EOF_FIELDS
+libtavrel1|Version|$version
+libtavrel-dev|Depends|libtavrel1 (= $version)
+tavrel-tools|Depends|libtavrel1 (= $version)
+tavrel-tools|Depends|python3
+tavrel-tools|Recommends|python3-matplotlib
+EOF_FIELDS
+dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "libtavrel 1 libtavrel1 (>= $version)" ||
+    fail "libtavrel1 has no shlibs entry for libtavrel.so.1"
+
+root=$work/root
+for file in "${debs[@]}"; do
+    dpkg-deb -x "$file" "$root"
+done
+cmake -S "$consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$root/usr" >"$work/log" 2>&1 &&
+    cmake --build "$work/cmake" >>"$work/log" 2>&1 || { cat "$work/log" >&2; fail "CMake consumer"; }
+flags=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --cflags --libs tavrel)
+cc -o "$work/pc-consumer" "$consumer/main.c" $flags
+export LD_LIBRARY_PATH=$root/$lib
+for host in "$work/cmake/consumer" "$work/pc-consumer"; do
+    [[ $("$host" | sed -n 1p) == "$version" ]] || fail "$host failed against the unpacked root"
+done
+[[ $("$root/usr/bin/tavrel-sim" --version) == "tavrel-sim $version" ]] || fail "tavrel-sim --version"
+# The unpacked simulator draws with the unpacked plotting script.
+(cd "$work" && "$root/usr/bin/tavrel-sim" --model 0 --action 0 --report "$work/r.png" >/dev/null)
+[[ -s $work/r.png ]] || fail "the unpacked tavrel-sim drew nothing"
+
+if ! lintian --fail-on error,warning,info -I "${debs[@]}" >"$work/lintian" 2>&1; then
+    grep -v 'root privileges' "$work/lintian" >&2
+    fail "lintian found the above (each tag fixed, or overridden with its reason in cmake/debian/)"
+fi
+echo "packages: ${debs[*]##*/}; contents, fields, consumer and lintian ok"
