@@ -1,6 +1,6 @@
 # Debian packages with CPack (`cpack --preset deb`, see tools/build-debs.sh):
-#   libtavrel1     component runtime: the shared library
-#   libtavrel-dev  component dev: headers, the .so link, CMake package, pkg-config
+#   libtavrel1     component runtime: the shared libraries (library, host kit)
+#   libtavrel-dev  component dev: headers, .so links, CMake package, pkg-config
 #   tavrel-tools   component tools: tavrel-sim, tavrel-replay, the plotting script
 # Each carries the licence as its copyright file and a Debian changelog;
 # cmake/debian/ holds what they take from files (lintian overrides, triggers).
@@ -42,11 +42,12 @@ set(TAVREL_ABOUT
   "steps the motors' frequency and amplitude until the part reaches its target.\n\n")
 string(CONCAT CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "${TAVREL_SUMMARY} - library\n" ${TAVREL_ABOUT}
-  "This package holds the shared library that feeder hosts load.")
+  "This package holds the shared libraries that feeder hosts load: the\n"
+  "library itself and the host kit.")
 string(CONCAT CPACK_COMPONENT_DEV_DESCRIPTION
   "${TAVREL_SUMMARY} - development files\n" ${TAVREL_ABOUT}
-  "This package holds the C header, the CMake package and the pkg-config file\n"
-  "for building feeder hosts.")
+  "This package holds the C headers, the CMake package and the pkg-config\n"
+  "files of the library and the host kit, for building feeder hosts.")
 string(CONCAT CPACK_COMPONENT_TOOLS_DESCRIPTION
   "${TAVREL_SUMMARY} - simulator and replay\n" ${TAVREL_ABOUT}
   "This package holds tavrel-sim, which tunes simulated feeders and draws a\n"

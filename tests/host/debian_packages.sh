@@ -32,6 +32,7 @@ while read -r package path; do
 done <<EOF_CONTENTS
 libtavrel1 $lib/libtavrel.so.1
 libtavrel1 $lib/libtavrel.so.$version
+libtavrel1 $lib/libtavrel_hostkit.so.1
 libtavrel1 usr/share/doc/libtavrel1/copyright
 libtavrel-dev usr/include/tavrel.h
 libtavrel-dev usr/include/tavrel_version.h
@@ -39,6 +40,9 @@ libtavrel-dev $lib/libtavrel.so
 libtavrel-dev $lib/cmake/Tavrel/TavrelConfig.cmake
 libtavrel-dev $lib/cmake/Tavrel/TavrelConfigVersion.cmake
 libtavrel-dev $lib/pkgconfig/tavrel.pc
+libtavrel-dev usr/include/tavrel_hostkit.h
+libtavrel-dev $lib/libtavrel_hostkit.so
+libtavrel-dev $lib/pkgconfig/tavrel-hostkit.pc
 libtavrel-dev usr/share/doc/libtavrel-dev/copyright
 tavrel-tools usr/bin/tavrel-sim
 tavrel-tools usr/bin/tavrel-replay
@@ -63,8 +67,10 @@ tavrel-tools|Depends|libtavrel1 (= $version)
 tavrel-tools|Depends|python3
 tavrel-tools|Recommends|python3-matplotlib
 EOF_FIELDS
-dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "libtavrel 1 libtavrel1 (>= $version)" ||
-    fail "libtavrel1 has no shlibs entry for libtavrel.so.1"
+for library in libtavrel libtavrel_hostkit; do
+    dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "$library 1 libtavrel1 (>= $version)" ||
+        fail "libtavrel1 has no shlibs entry for $library.so.1"
+done
 
 root=$work/root
 for file in "${debs[@]}"; do

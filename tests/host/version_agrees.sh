@@ -21,6 +21,8 @@ declare -A found
 found[header]=$(LD_LIBRARY_PATH="$libdir" "$work/consumer/consumer" | sed -n 1p)
 found[cmake-package]=$(cat "$work/consumer/package-version.txt")
 found[pkg-config]=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion tavrel)
+found[kit-pkg-config]=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modversion tavrel-hostkit)
+found[kit-soname]=$(objdump -p "$libdir/libtavrel_hostkit.so" | awk '/SONAME/ {print $2}')
 found[library-file]=$(basename "$(readlink -f "$lib")" | sed 's/^libtavrel\.so\.//')
 found[soname]=$(objdump -p "$lib" | awk '/SONAME/ {print $2}')
 for tool in tavrel-sim tavrel-replay; do
@@ -30,12 +32,14 @@ done
 expected() {
     case $1 in
     soname) echo "libtavrel.so.$major" ;;
+    kit-soname) echo "libtavrel_hostkit.so.$major" ;;
     tavrel-*) echo "$1 $version" ;;
     *) echo "$version" ;;
     esac
 }
 status=0
-for place in header cmake-package pkg-config library-file soname tavrel-sim tavrel-replay; do
+for place in header cmake-package pkg-config library-file soname kit-pkg-config kit-soname \
+    tavrel-sim tavrel-replay; do
     want=$(expected "$place")
     if [[ ${found[$place]} == "$want" ]]; then
         printf '%-14s %s\n' "$place" "${found[$place]}"
