@@ -9,11 +9,25 @@ using Tavrel;
 
 static class OneAction
 {
+    const string Usage = "usage: mono OneAction.exe [MODEL [ACTION [SEED]]]   (0..2, 0..10, seed; defaults 0 0 1)";
+
     static int Main(string[] args)
     {
-        int model = args.Length > 0 ? int.Parse(args[0]) : 0;
-        int action = args.Length > 1 ? int.Parse(args[1]) : 0;
-        ulong seed = args.Length > 2 ? ulong.Parse(args[2]) : 1;
+        if (args.Length > 0 && (args[0] == "--help" || args[0] == "-h"))
+        {
+            Console.WriteLine(Usage);
+            return 0;
+        }
+        int model = 0, action = 0;
+        ulong seed = 1;
+        if (args.Length > 3 ||
+            (args.Length > 0 && !(int.TryParse(args[0], out model) && model >= 0 && model < Kit.ModelCount)) ||
+            (args.Length > 1 && !(int.TryParse(args[1], out action) && action >= 0 && action < Kit.ActionCount)) ||
+            (args.Length > 2 && !ulong.TryParse(args[2], out seed)))
+        {
+            Console.Error.WriteLine(Usage);
+            return 2;
+        }
 
         ulong feederSeed = SimFeeder.MixSeed(seed, (ulong)model, 0);
         ulong noiseSeed = SimFeeder.MixSeed(seed, (ulong)model * 1000003, (ulong)action + 1);
