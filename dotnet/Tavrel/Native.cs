@@ -236,6 +236,9 @@ namespace Tavrel
         public static extern void tvk_session_end(IntPtr session);
 
         [DllImport(Name, CallingConvention = CallingConvention.Cdecl)]
+        public static extern double tvk_clock_seconds();
+
+        [DllImport(Name, CallingConvention = CallingConvention.Cdecl)]
         public static extern int tvk_recorder_open(string path, int model, int action,
                                                    out IntPtr recorder);
 

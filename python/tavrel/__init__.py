@@ -33,7 +33,7 @@ from .records import (
     StepReport,
     TaskState,
 )
-from .recorder import Recorder
+from .recorder import Recorder, clock_seconds
 from .session import Session
 from .sim import SimFeeder
 
@@ -67,6 +67,7 @@ __all__ = [
     "capture_active",
     "capture_lines",
     "capture_to_file",
+    "clock_seconds",
     "discard_diagnostics",
     "geometry",
     "in_target",

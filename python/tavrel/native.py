@@ -191,6 +191,8 @@ void tvk_session_end(TVK_Session *session);
 
 typedef struct TVK_Recorder TVK_Recorder;
 
+double tvk_clock_seconds(void);
+
 int tvk_recorder_open(const char *path, int model, int action, TVK_Recorder **out);
 int tvk_recorder_write(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
                        int reset);

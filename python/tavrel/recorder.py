@@ -1,11 +1,15 @@
 """Recording a session as the trace ``tavrel-replay`` reads."""
 
 import os
-import time
 
 from . import errors
 from .native import ffi, kit
 from .records import StepReport
+
+
+def clock_seconds():
+    """The monotonic clock the library reads, in seconds."""
+    return kit.tvk_clock_seconds()
 
 
 class Recorder:
@@ -35,13 +39,17 @@ class Recorder:
     def write(self, step, time_s=None, reset=False):
         """Writes one step's row.
 
-        ``time_s`` is the host's clock in seconds when it called the step
-        (never decreasing; by default the monotonic clock now). ``reset``:
-        the host put the part back after the step.
+        ``time_s`` is the host's clock in seconds when it called the step,
+        never decreasing. By default it is the step's own ``time_s`` (else
+        :func:`clock_seconds` now): the clock the library reads, so a replay
+        reproduces the library's timeouts. ``reset``: the host put the part
+        back after the step.
         """
         if not isinstance(step, StepReport):
             raise TypeError(f"step must be a StepReport, got {step!r}")
-        time_s = time.monotonic() if time_s is None else errors.real("time_s", time_s)
+        if time_s is None:
+            time_s = clock_seconds() if step.time_s is None else step.time_s
+        time_s = errors.real("time_s", time_s)
         self._open()
         result = kit.tvk_recorder_write(self._recorder, time_s, step.to_c(), 1 if reset else 0)
         errors.check(result, f"write to the trace {self.path!r}")

@@ -174,7 +174,11 @@ class LogicParams(NamedTuple):
 
 @dataclasses.dataclass(frozen=True)
 class StepReport:
-    """One session step as the host saw it (``TVK_StepReport``)."""
+    """One session step as the host saw it (``TVK_StepReport``).
+
+    ``time_s`` is the library's clock when the step began (None for the
+    report :meth:`Session.run` returns).
+    """
 
     step: int
     task: TaskState
@@ -192,10 +196,11 @@ class StepReport:
     commanded: bool
     command: Optional[Command]
     reason: str
+    time_s: Optional[float] = dataclasses.field(compare=False)
     raw: bytes = dataclasses.field(repr=False, compare=False)
 
     @classmethod
-    def from_c(cls, record):
+    def from_c(cls, record, time_s=None):
         """Reads a ``TVK_StepReport``; keeps its bytes for the recorder."""
         count = min(record.status_count, kit.TVK_STATUS_MAX)
         return cls(
@@ -217,6 +222,7 @@ class StepReport:
             commanded=bool(record.commanded),
             command=Command.from_c(record.command) if record.vibrations else None,
             reason=ffi.string(record.reason).decode("utf-8", "replace"),
+            time_s=time_s,
             raw=bytes(ffi.buffer(record)),
         )
 

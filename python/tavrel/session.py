@@ -94,9 +94,10 @@ class Session:
     def step(self):
         """Runs one library step with the standard answers; returns a :class:`StepReport`."""
         report = new_record("TVK_StepReport")
+        began = kit.tvk_clock_seconds()
         result = self._call(kit.tvk_session_step, report)
         errors.check(result, "session step")
-        return StepReport.from_c(report)
+        return StepReport.from_c(report, began)
 
     def steps(self):
         """Yields each step's report until the outcome is decided."""
