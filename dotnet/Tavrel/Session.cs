@@ -84,8 +84,8 @@ namespace Tavrel
             config.MaxSteps = NotNegative(options.MaxSteps, config.MaxSteps, nameof(options.MaxSteps));
             config.VerdictSweeps =
                 NotNegative(options.VerdictSweeps, config.VerdictSweeps, nameof(options.VerdictSweeps));
-            s_camera = See;
-            s_feeder = Run;
+            s_camera = CameraTrampoline;
+            s_feeder = FeederTrampoline;
             config.Camera = Marshal.GetFunctionPointerForDelegate(s_camera);
             config.Feeder = Marshal.GetFunctionPointerForDelegate(s_feeder);
 
@@ -206,7 +206,7 @@ namespace Tavrel
         // The trampolines: an exception must not unwind through the kit's C
         // frames, so it is held, the kit told of a host error, and the caller
         // of the step gets it.
-        int See(IntPtr user, out float x, out float y)
+        int CameraTrampoline(IntPtr user, out float x, out float y)
         {
             x = 0;
             y = 0;
@@ -223,7 +223,7 @@ namespace Tavrel
             }
         }
 
-        int Run(IntPtr user, ref FeederCommand command)
+        int FeederTrampoline(IntPtr user, ref FeederCommand command)
         {
             if (_error != null)
                 return -1;

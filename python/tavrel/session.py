@@ -190,7 +190,7 @@ class Session:
 def _host_callbacks(held, camera, feeder):
     """The kit's camera and feeder callbacks over the host's Python functions."""
 
-    def see(_user, x, y):
+    def report_position(_user, x, y):
         position = camera()
         if position is None:
             return 0
@@ -200,13 +200,13 @@ def _host_callbacks(held, camera, feeder):
         y[0] = errors.real("camera y", position[1])
         return 1
 
-    def run(_user, command):
+    def run_command(_user, command):
         feeder(Command.from_c(command))
         return 0
 
     return (
-        ffi.callback("TVK_CameraFn", held.guard("the camera callback", see, -1)),
-        ffi.callback("TVK_FeederFn", held.guard("the feeder callback", run, -1)),
+        ffi.callback("TVK_CameraFn", held.guard("the camera callback", report_position, -1)),
+        ffi.callback("TVK_FeederFn", held.guard("the feeder callback", run_command, -1)),
     )
 
 

@@ -8,6 +8,7 @@
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
+using System.Runtime.CompilerServices;
 using System.Runtime.InteropServices;
 using Tavrel;
 
@@ -146,6 +147,32 @@ static class BindingTests
         return feeder;
     }
 
+    // The callbacks are made here, so that once this returns nothing on the
+    // caller's stack refers to them: only Library's static fields do.
+    [MethodImpl(MethodImplOptions.NoInlining)]
+    static bool InitRawHost(SimFeeder feeder, List<FeederCommand> commands, List<int> statuses,
+                            int model, int action)
+    {
+        return Library.Init(
+            () =>
+            {
+                feeder.Camera(out float x, out float y);
+                return new HostMateInf(x, y, true);
+            },
+            command =>
+            {
+                commands.Add(command);
+                feeder.Vibrate(command);
+                return 0;
+            },
+            status =>
+            {
+                statuses.Add(status);
+                return 0;
+            },
+            model, action);
+    }
+
     static StepReport TuneWithSession(int model, int action, out int arrivals)
     {
         using (var feeder = FeederFor(model, action, out float startX, out float startY))
@@ -176,24 +203,7 @@ static class BindingTests
         using (Diagnostics.Discard())
         using (var feeder = FeederFor(model, action, out float startX, out float startY))
         {
-            Expect(Library.Init(
-                () =>
-                {
-                    feeder.Camera(out float x, out float y);
-                    return new HostMateInf(x, y, true);
-                },
-                command =>
-                {
-                    commands.Add(command);
-                    feeder.Vibrate(command);
-                    return 0;
-                },
-                status =>
-                {
-                    statuses.Add(status);
-                    return 0;
-                },
-                model, action), "TVLInit to accept model 0, action 8");
+            Expect(InitRawHost(feeder, commands, statuses, model, action), "TVLInit to accept model 0, action 8");
             for (int step = 0; step < 3000 && task != TaskState.End; step++)
             {
                 statuses.Clear();
