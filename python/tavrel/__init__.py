@@ -6,10 +6,11 @@ The binding loads the same shared libraries a C host links: ``libtavrel``
     import tavrel
 
     feeder = tavrel.SimFeeder(model=0)
-    feeder.place(*tavrel.start_point(0, 0, *tavrel.sim.platform(0)))
+    start = tavrel.start_point(0, 0, *tavrel.sim.platform(0))
+    feeder.place(*start)
     with tavrel.Session(0, 0, feeder.camera, feeder.vibrate) as session:
         last = session.run(put_back=lambda: feeder.place(*start))
-        print(last.outcome.name, last.reason)
+    print(last.outcome.name, last.reason)
 
 The library has no threads: use it from one thread, and run one session at a
 time per process. See docs/integrating.md in the source tree.
