@@ -17,10 +17,6 @@ from . import errors
 from ._callbacks import HeldErrors
 from .native import ffi, kit
 
-# The capture now active: the kit holds its line function until it stops, so
-# the function must outlive a Capture object the program dropped.
-_active = None
-
 
 def capture_active():
     """True while a capture (from this binding or any other code) is active."""
@@ -29,6 +25,10 @@ def capture_active():
 
 class Capture:
     """An active capture; stop it with :meth:`stop` or by leaving ``with``."""
+
+    # The capture now active: the kit holds its line function until it
+    # stops, so the function must outlive a Capture the program dropped.
+    _current = None
 
     def __init__(self, start, what):
         self._held = HeldErrors()
@@ -43,8 +43,7 @@ class Capture:
             raise
         self._stdout.divert()
         self.active = True
-        global _active
-        _active = self
+        Capture._current = self
 
     def __enter__(self):
         return self
@@ -67,8 +66,7 @@ class Capture:
         if not self.active:
             return
         self.active = False
-        global _active
-        _active = None
+        Capture._current = None
         try:
             errors.check(kit.tvk_capture_stop(), f"stop capture {self.what}")
         finally:
