@@ -14,8 +14,11 @@ namespace Tavrel
     /// </summary>
     public sealed class Diagnostics : IDisposable
     {
-        // The kit calls the line function until the capture stops.
+        // The kit calls the line function until the capture stops; replaced
+        // only once the next capture has started.
+#pragma warning disable CS0414 // written only to be held
         static Kit.LineFn s_lineFn;
+#pragma warning restore CS0414
 
         readonly string _what;
         ExceptionDispatchInfo _error;
@@ -46,8 +49,11 @@ namespace Tavrel
                 throw new ArgumentNullException(nameof(lines));
             return new Diagnostics("to a function", capture =>
             {
-                s_lineFn = (user, line, length) => capture.Deliver(lines, line, length);
-                return Kit.tvk_capture_to_callback(s_lineFn, IntPtr.Zero);
+                Kit.LineFn lineFn = (user, line, length) => capture.Deliver(lines, line, length);
+                int result = Kit.tvk_capture_to_callback(lineFn, IntPtr.Zero);
+                if (result == 0)
+                    s_lineFn = lineFn;
+                return result;
             });
         }
 

@@ -111,8 +111,8 @@ namespace Tavrel
         public delegate int StatusCallback(int status);
 
         // The library calls these until the next TVLInit: a collected delegate
-        // would leave it calling freed code. Written only to be held.
-#pragma warning disable CS0414
+        // would leave it calling freed code.
+#pragma warning disable CS0414 // written only to be held
         static CoordinateCallback s_coordinate;
         static FeederCallback s_feeder;
         static StatusCallback s_status;

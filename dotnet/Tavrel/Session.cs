@@ -47,10 +47,16 @@ namespace Tavrel
     public sealed class Session : IDisposable
     {
         // The kit calls these while the session runs; a collected delegate
-        // would leave it calling freed code. One session at a time, so one pair.
+        // would leave it calling freed code. One session at a time, so one
+        // pair, replaced only once the next session has started; the session
+        // holds its own as well.
+#pragma warning disable CS0414 // written only to be held
         static Kit.CameraFn s_camera;
         static Kit.FeederFn s_feeder;
+#pragma warning restore CS0414
 
+        readonly Kit.CameraFn _cameraFn;
+        readonly Kit.FeederFn _feederFn;
         readonly Camera _camera;
         readonly Action<FeederCommand> _feeder;
         readonly Diagnostics _diagnostics;
@@ -84,10 +90,10 @@ namespace Tavrel
             config.MaxSteps = NotNegative(options.MaxSteps, config.MaxSteps, nameof(options.MaxSteps));
             config.VerdictSweeps =
                 NotNegative(options.VerdictSweeps, config.VerdictSweeps, nameof(options.VerdictSweeps));
-            s_camera = CameraTrampoline;
-            s_feeder = FeederTrampoline;
-            config.Camera = Marshal.GetFunctionPointerForDelegate(s_camera);
-            config.Feeder = Marshal.GetFunctionPointerForDelegate(s_feeder);
+            _cameraFn = CameraTrampoline;
+            _feederFn = FeederTrampoline;
+            config.Camera = Marshal.GetFunctionPointerForDelegate(_cameraFn);
+            config.Feeder = Marshal.GetFunctionPointerForDelegate(_feederFn);
 
             _diagnostics = StartDiagnostics(options);
             try
@@ -99,6 +105,8 @@ namespace Tavrel
                 _diagnostics?.Dispose();
                 throw;
             }
+            s_camera = _cameraFn;
+            s_feeder = _feederFn;
         }
 
         /// <summary>Runs one library step with the standard answers.</summary>

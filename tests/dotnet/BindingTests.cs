@@ -328,6 +328,10 @@ static class BindingTests
         {
             ExpectThrows<TavrelException>(() => new Session(0, 1, none, c => { }),
                                           e => e.Code == ErrorCode.Busy, "a second session refused");
+            // The refused one must not have let go of the running session's callbacks.
+            GC.Collect();
+            GC.WaitForPendingFinalizers();
+            session.Step();
             ExpectThrows<ArgumentOutOfRangeException>(() => session.Command((HostCommand)9),
                                                       e => e.ParamName == "command", "command 9 refused");
             session.Command(HostCommand.End);
@@ -344,7 +348,17 @@ static class BindingTests
         {
             var options = new SessionOptions { DiagnosticsLines = lines.Add };
             using (var session = new Session(0, 0, feeder.Camera, feeder.Vibrate, options))
+            {
                 session.Step();
+                ExpectThrows<TavrelException>(() => Diagnostics.ToLines(line => { }),
+                                              e => e.Code == ErrorCode.Busy, "a second capture refused");
+                // The refused one must not have let go of the running capture's function.
+                int delivered = lines.Count;
+                GC.Collect();
+                GC.WaitForPendingFinalizers();
+                session.Step();
+                Expect(lines.Count > delivered, "lines after the refused capture");
+            }
         }
         Expect(lines.Contains("Logic Init"), "the line 'Logic Init'");
         Expect(lines.Exists(line => line.Contains("Task Run")), "a 'Task Run' line");
