@@ -19,8 +19,10 @@ def test_pip_installs_the_package_and_the_system_loader_finds_the_libraries(tmp_
         [sys.executable, "-m", "venv", "--system-site-packages", str(env_dir)], check=True
     )
     python = env_dir / "bin" / "python"
+    # Offline: no index, and no look for a newer pip either.
+    offline = dict(os.environ, PIP_DISABLE_PIP_VERSION_CHECK="1")
     subprocess.run([str(python), "-m", "pip", "install", "--no-build-isolation", "--no-index",
-                    "--quiet", str(source)], check=True)
+                    "--quiet", str(source)], check=True, env=offline)
 
     # As an installed library would be found: by the system loader.
     variables = ("TAVREL_LIBRARY", "TAVREL_HOSTKIT_LIBRARY")
