@@ -7,7 +7,8 @@
 #include <stdio.h>
 
 #define SIZE(type) printf("size %s %u\n", #type, (unsigned)sizeof(type))
-#define OFFSET(type, member) printf("offset %s.%s %u\n", #type, #member, (unsigned)offsetof(type, member))
+#define OFFSET(type, member)                                                                       \
+    printf("offset %s.%s %u\n", #type, #member, (unsigned)offsetof(type, member))
 #define CONSTANT(name) printf("const %s %d\n", #name, (int)(name))
 
 static void library_records(void) {
