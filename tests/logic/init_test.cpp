@@ -134,10 +134,10 @@ TEST_F(InitTest, ParametersSetAndReadBack) {
     EXPECT_EQ(Word(0, enFedMotAmp), 90);
     EXPECT_EQ(Word(2, enFedMotFre), 20);
     EXPECT_EQ(FedParamRe(enFedAct3, enFedMotAmp, enFedMotWorkAux, enParamScopeInit, enFedMor), 80);
-    // Null pointers are skipped.
-    unsigned short u16Max = 0;
+    // A null pointer refuses the whole read.
+    unsigned short u16Max = 7;
     EXPECT_EQ(LogicParamRe(nullptr, &u16Max, nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(u16Max, 70);
+    EXPECT_EQ(u16Max, 7);
 }
 
 TEST_F(InitTest, ParametersWithoutModelChangeAndReadNothing) {

@@ -260,15 +260,15 @@ TEST_F(TaskTest, UndetectedModelOnlyPollsInActiveStates) {
     EXPECT_EQ(Printed([] { LogicAdjRestart(); }), "... ... Mot Adj Fail... ... \n");
 }
 
-TEST(TaskBeforeInit, CommandsThenStepsDoNotCrash) {
+TEST(TaskBeforeInit, CommandsAreRefusedAndStepsOnlyReturnZero) {
     tvltest::ResetLibrary();
-    Printed([] {
-        LogicStaCol(2);
-        EXPECT_EQ(LogicTask(), enLogicTaskVerifIng);
-        EXPECT_EQ(LogicTask(), enLogicTaskWait);
-        LogicStaCol(1);
-        EXPECT_EQ(LogicTask(), enLogicTaskAdj);
-    });
+    EXPECT_EQ(Printed([] {
+                  LogicStaCol(2);
+                  EXPECT_EQ(LogicTask(), 0);
+                  LogicStaCol(1);
+                  EXPECT_EQ(LogicTask(), 0);
+              }),
+              kTaskRun + kTaskRun);
 }
 
 // A scripted feeder on the logic's own registrations: every tuning vibration
