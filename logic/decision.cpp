@@ -62,7 +62,9 @@ void ArrivedWhileAdjusting(ST_Logic &stLogic, const ST_ActManageUnit &stUnit) {
     printf("... ... Arrive ... ... \n");
     stAdj.enAdj = enLogicAdjFedWait;
     LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
-    stAdj.u8RestartWaitNum = 0;
+    if (!g_stLogicStep.bInterrupted) {
+        stAdj.u8RestartWaitNum = 0;
+    }
 }
 
 void MissedWhileAdjusting(ST_Logic &stLogic, ST_ActManageUnit &stUnit) {
@@ -73,6 +75,9 @@ void MissedWhileAdjusting(ST_Logic &stLogic, ST_ActManageUnit &stUnit) {
     EN_AdjConfigSta enCorrSel = enAdjCfgOff;
 
     LogicAdjEndNotify(stLogic, enLogicAdjFedCol);
+    if (g_stLogicStep.bInterrupted) {
+        return;
+    }
     if (LogicValAnaHandle_MoveRel(enVerdictX, enVerdictY, stUnit.enMovCfgY, &enCorrSel,
                                   stUnit.enStaRel) != 0) {
         // CONTRACT: verbatim host-visible text; do not "fix".
@@ -126,6 +131,9 @@ int LogicValAnaHandle_ArrPos(EN_MatePosArea enArea, EN_AdjConfigSta *penAreaCfg)
 int LogicValAnaHandle_MoveRel(EN_AdjConfigSta enVerdictX, EN_AdjConfigSta enVerdictY,
                               EN_AdjConfigSta *penMovCfgY, EN_AdjConfigSta *penCorrSel,
                               EN_AnaHanStaRel enStaRel) {
+    if (penMovCfgY == nullptr || penCorrSel == nullptr) {
+        return 0;
+    }
     const bool bWantedX = LogicCfgOn(enVerdictX);
     const bool bWantedY = LogicCfgOn(enVerdictY);
     const bool bAccepted =
@@ -133,13 +141,10 @@ int LogicValAnaHandle_MoveRel(EN_AdjConfigSta enVerdictX, EN_AdjConfigSta enVerd
     if (bAccepted) {
         return 1;
     }
-    if (penCorrSel == nullptr) {
-        return 0;
-    }
     *penCorrSel = enAdjCfgOff;
     // The auxiliary correction: X moved as wanted and the action declares an
     // auxiliary Y direction.
-    if (enVerdictX != enAdjCfgOff && penMovCfgY != nullptr &&
+    if (enVerdictX != enAdjCfgOff &&
         (penMovCfgY[enMovPos] == enAdjCfgAux || penMovCfgY[enMovNeg] == enAdjCfgAux)) {
         *penCorrSel = enAdjCfgAux;
     }
@@ -170,6 +175,8 @@ int LogicValAnaHandle(ST_Logic *pstLogic) {
     } else {
         MissedWhileWaiting(stAdj);
     }
-    PrintDump(stLogic);
+    if (!g_stLogicStep.bInterrupted) {
+        PrintDump(stLogic);
+    }
     return 0;
 }

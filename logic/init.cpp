@@ -12,6 +12,7 @@ void ClearHeaderAndUnits(ST_Logic &stLogic) {
     stLogic.enFedModel = enFedKav;
     for (int model = 0; model < kFedModelNum; ++model) {
         stLogic.u16FedRunTim[model] = 0;
+        g_bFedModelSeeded[model] = false;
         stLogic.stPixValArea[model] = ST_VisionPixValArea{};
     }
     stLogic.enLogicTaskSta = static_cast<EN_LogicTaskSta>(0);
@@ -40,6 +41,12 @@ void ResetAdjustment(ST_Logic &stLogic) {
 
 bool CurrentValid(const ST_Logic &stLogic) {
     return LogicActModelValid(stLogic.enFedAct, stLogic.enFedModel);
+}
+
+// The host's parameters belong to the action and model of a successful
+// initialisation.
+bool HostParamsValid(const ST_Logic &stLogic) {
+    return LogicInitialised(stLogic) && CurrentValid(stLogic);
 }
 
 bool InWindow(float fX, float fY, const ST_VisionPixValArea &stArea) {
@@ -73,6 +80,7 @@ constexpr double kVisSetValMor = 2000.0;
 int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
               int (*pfnAdjEnd)(EN_LogicAdjSta), int enModel, EN_FeederAct enAct) {
     ST_Logic &stLogic = g_stLogic;
+    LogicStepInterrupt();
     // CONTRACT: verbatim host-visible text; do not "fix".
     printf("Logic Init\n");
     ClearHeaderAndUnits(stLogic);
@@ -117,7 +125,7 @@ int LogicInit(ST_MateInf (*pfnCoordRe)(), int (*pfnFedCol)(ST_FedColC),
 int LogicParamSet(unsigned short u16AmpInit, unsigned short u16AmpMax, unsigned short u16FreInit,
                   unsigned short u16FreMax, unsigned short u16FedRunTim) {
     ST_Logic &stLogic = g_stLogic;
-    if (!CurrentValid(stLogic)) {
+    if (!HostParamsValid(stLogic)) {
         return 0;
     }
     const unsigned short u16Bound[kHostBoundNum] = {u16AmpInit, u16AmpMax, u16FreInit, u16FreMax};
@@ -134,19 +142,23 @@ int LogicParamRe(unsigned short *pu16AmpInit, unsigned short *pu16AmpMax,
                  unsigned short *pu16FreInit, unsigned short *pu16FreMax,
                  unsigned short *pu16FedRunTim) {
     const ST_Logic &stLogic = g_stLogic;
-    const bool bValid = CurrentValid(stLogic);
     unsigned short *pu16Bound[kHostBoundNum] = {pu16AmpInit, pu16AmpMax, pu16FreInit, pu16FreMax};
-    for (int pos = 0; pos < kHostBoundNum; ++pos) {
-        if (pu16Bound[pos] != nullptr) {
-            *pu16Bound[pos] = bValid ? FedParamRe(stLogic.enFedAct, kHostBoundWords[pos].enParam,
-                                                  enFedMotWorkMain, kHostBoundWords[pos].enScope,
-                                                  stLogic.enFedModel)
-                                     : 0;
+    for (const unsigned short *pu16 : pu16Bound) {
+        if (pu16 == nullptr) {
+            return 0;
         }
     }
-    if (pu16FedRunTim != nullptr) {
-        *pu16FedRunTim = bValid ? stLogic.u16FedRunTim[stLogic.enFedModel] : 0;
+    if (pu16FedRunTim == nullptr) {
+        return 0;
     }
+    const bool bValid = HostParamsValid(stLogic);
+    for (int pos = 0; pos < kHostBoundNum; ++pos) {
+        *pu16Bound[pos] =
+            bValid ? FedParamRe(stLogic.enFedAct, kHostBoundWords[pos].enParam, enFedMotWorkMain,
+                                kHostBoundWords[pos].enScope, stLogic.enFedModel)
+                   : 0;
+    }
+    *pu16FedRunTim = bValid ? stLogic.u16FedRunTim[stLogic.enFedModel] : 0;
     return 0;
 }
 
@@ -163,6 +175,7 @@ int LogicParamSetEnd() {
                                 LogicMotWorkType(enCfg), stLogic.enFedModel);
         }
     }
+    g_bFedModelSeeded[stLogic.enFedModel] = true;
     return 0;
 }
 
@@ -214,6 +227,12 @@ int Logic_VisFedModCof_Cb(float fX, float fY) {
         stLogic.enFedModel = enFedNoMod;
         // CONTRACT: verbatim host-visible text; do not "fix".
         printf("=======Fed No Mod====== \n");
+        return 0;
+    }
+    // A model first selected here starts from its initial values, as the one
+    // initialised did.
+    if (!g_bFedModelSeeded[stLogic.enFedModel]) {
+        LogicParamSetEnd();
     }
     return 0;
 }

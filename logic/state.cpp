@@ -1,7 +1,9 @@
 #include "logic/clock.h"
-#include "logic/logic.h"
+#include "logic/internal.h"
 
 ST_Logic g_stLogic{TvlStaticZero::kTag};
+bool g_bFedModelSeeded[kFedModelNum] = {};
+ST_LogicStep g_stLogicStep = {};
 
 // The exported constructors set the time points and nothing else; the static
 // instance is constant-initialised instead.
@@ -16,5 +18,9 @@ ST_Logic::ST_Logic() : tAdjRestart(0) {}
 
 void LogicReset() {
     g_stLogic = ST_Logic{TvlStaticZero::kTag};
+    for (bool &bSeeded : g_bFedModelSeeded) {
+        bSeeded = false;
+    }
+    g_stLogicStep = ST_LogicStep{};
     g_pfnLogicClock = LogicClockMonotonic;
 }

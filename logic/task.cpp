@@ -30,6 +30,9 @@ void AnalyseSample(ST_Logic &stLogic) {
     stAdj.u8VanishNum = 0;
     LogicValDim(&stLogic);
     LogicValAnaHandle(&stLogic);
+    if (g_stLogicStep.bInterrupted) {
+        return;
+    }
     // CONTRACT: verbatim host-visible text; do not "fix".
     // Every text in the switch below.
     switch (stAdj.enAdj) {
@@ -69,7 +72,7 @@ void WaitForSample(ST_Logic &stLogic, TvlTimePoint tNow) {
     // "elapsed ms", misspelt.
     printf("Else elpasems\n");
     LogicAdjEndNotify(stLogic, enLogicAdjFedWait);
-    if (tElapsedMs <= kMateVanishMs) {
+    if (g_stLogicStep.bInterrupted || tElapsedMs <= kMateVanishMs) {
         return;
     }
     // CONTRACT: verbatim host-visible text; do not "fix".
@@ -97,7 +100,9 @@ void StartVerification(ST_Logic &stLogic) {
     printf("===============enLogicAdjVerifIng Wait==============================Tim = %d\n",
            u16DuartTim);
     FedVibEnCol(stLogic.enFedAct, u16DuartTim, stLogic.enFedModel);
-    stLogic.enLogicTaskSta = enLogicTaskVerifIng;
+    if (!g_stLogicStep.bInterrupted) {
+        stLogic.enLogicTaskSta = enLogicTaskVerifIng;
+    }
 }
 
 // Step D: the verification vibration is over one step after it was commanded.
@@ -122,10 +127,24 @@ void LogicMotColReport(int iResult) {
     printf(iResult != 0 ? "... ... Mot Adj... ... \n" : "... ... Mot Adj Fail... ... \n");
 }
 
+void LogicStepInterrupt() {
+    if (g_stLogicStep.bRunning) {
+        g_stLogicStep.bInterrupted = true;
+    }
+}
+
 int LogicTask() {
     ST_Logic &stLogic = g_stLogic;
+    // Asked for from inside a host callback, a step would run inside the one
+    // in progress.
+    if (g_stLogicStep.bRunning) {
+        return stLogic.enLogicTaskSta;
+    }
+    g_stLogicStep.bRunning = true;
     const TvlTimePoint tNow = g_pfnLogicClock();
     VisionTask();
+    // What the coordinate callback did is the state this step starts from.
+    g_stLogicStep.bInterrupted = false;
     // CONTRACT: verbatim host-visible text; do not "fix".
     printf(
         "##############################***Task Run***##########################################\n");
@@ -160,10 +179,14 @@ int LogicTask() {
     default:
         break;
     }
+    g_stLogicStep = ST_LogicStep{};
     return stLogic.enLogicTaskSta;
 }
 
 int LogicStaCol(int command) {
+    if (!LogicInitialised(g_stLogic)) {
+        return 0;
+    }
     // CONTRACT: verbatim host-visible text; do not "fix".
     // Every text in the switch below.
     switch (command) {
@@ -190,6 +213,10 @@ int LogicStaCol(int command) {
 }
 
 int LogicAdjSucc() {
+    if (!LogicInitialised(g_stLogic)) {
+        return 0;
+    }
+    LogicStepInterrupt();
     g_stLogic.stLogicAdj.enAdj = enLogicAdjSucc;
     g_stLogic.enLogicTaskSta = enLogicTaskEnd;
     return 1;
@@ -197,6 +224,10 @@ int LogicAdjSucc() {
 
 int LogicAdjRestart() {
     ST_Logic &stLogic = g_stLogic;
+    if (!LogicInitialised(stLogic)) {
+        return 0;
+    }
+    LogicStepInterrupt();
     stLogic.tAdjRestart = g_pfnLogicClock();
     TimeoutMotCol(stLogic);
     stLogic.stLogicAdj.enAdj = enLogicAdjFedWait;
@@ -206,6 +237,10 @@ int LogicAdjRestart() {
 }
 
 int LogicAdjVerifStart() {
+    if (!LogicInitialised(g_stLogic)) {
+        return 0;
+    }
+    LogicStepInterrupt();
     g_stLogic.stLogicAdj.enAdj = enLogicAdjVerifStart;
     g_stLogic.enLogicTaskSta = enLogicTaskVerifStart;
     return 1;

@@ -1,6 +1,6 @@
 #include "vision/vision.h"
 
-ST_Vision g_stVision{TvlStaticZero::kTag};
+ST_VisionState g_stVision{TvlStaticZero::kTag};
 
 namespace {
 
@@ -18,7 +18,7 @@ ST_Vision::ST_Vision() = default;
 ST_Vision::~ST_Vision() = default;
 
 void VisionReset() {
-    g_stVision = ST_Vision{TvlStaticZero::kTag};
+    g_stVision = ST_VisionState{TvlStaticZero::kTag};
 }
 
 int VisionInit() {
@@ -71,9 +71,10 @@ int CheckMovement(ST_MateInf *pstCur, const ST_MateInf *pstPrev) {
 }
 
 int VisionSet(ST_VisionPixValArea *pstArea, double dVal) {
-    if (pstArea != nullptr) {
-        g_stVision.stVisPixValArea = *pstArea;
+    if (pstArea == nullptr) {
+        return 0;
     }
+    g_stVision.stVisPixValArea = *pstArea;
     g_stVision.dVisSetVal = dVal;
     return 0;
 }

@@ -34,7 +34,10 @@ struct ST_VisionPixValArea {
 
 enum { kVisionRingLen = 10 };
 
-struct ST_Vision {
+// The sampler's state. The static instance is of this record alone: the
+// exported destructor of ST_Vision would make the loader register it for
+// destruction, and nothing may run at load.
+struct ST_VisionState {
     // CONTRACT: kept though nothing inside the library reads or calls it.
     unsigned char bMateRecoEn; // set on a timeout, cleared by a valid sample
     // CONTRACT: kept though nothing inside the library reads or calls it.
@@ -51,15 +54,20 @@ struct ST_Vision {
     int (*pfnFedModConfigCb)(float, float);
     ST_MateInf (*pfnCoordRe)();
 
-    TVL_API ST_Vision();
-    TVL_API ~ST_Vision();
-    constexpr explicit ST_Vision(TvlStaticZero)
+    ST_VisionState() = default;
+    constexpr explicit ST_VisionState(TvlStaticZero)
         : bMateRecoEn(0), dVisSetVal(0.0), bFirstSampleDone(0), dVisInitVal{}, stVisPixValArea{},
           u8MateIdx(0), stEntiMateInf{}, pfnImageHandSucCb(nullptr), pfnFedModConfigCb(nullptr),
           pfnCoordRe(nullptr) {}
 };
 
-extern ST_Vision g_stVision;
+// The record with the constructor and destructor hosts may call.
+struct ST_Vision : ST_VisionState {
+    TVL_API ST_Vision();
+    TVL_API ~ST_Vision();
+};
+
+extern ST_VisionState g_stVision;
 
 // The sampler's record, ring and callbacks back to their state at load.
 void VisionReset();

@@ -19,13 +19,13 @@ namespace tvltest {
 // A copy of every static record, to show that nothing changed after a moment.
 struct StateImage {
     unsigned char u8Logic[sizeof(ST_Logic)];
-    unsigned char u8Vision[sizeof(ST_Vision)];
+    unsigned char u8Vision[sizeof g_stVision];
     unsigned char u8Fed[sizeof g_stFedParam];
 
     static StateImage Take() {
         StateImage stImage{};
         std::memcpy(stImage.u8Logic, &g_stLogic, sizeof(ST_Logic));
-        std::memcpy(stImage.u8Vision, &g_stVision, sizeof(ST_Vision));
+        std::memcpy(stImage.u8Vision, &g_stVision, sizeof g_stVision);
         std::memcpy(stImage.u8Fed, g_stFedParam, sizeof g_stFedParam);
         return stImage;
     }
