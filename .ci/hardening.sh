@@ -3,8 +3,9 @@
 # run the no-allocation test):
 #   1. the whole test suite under AddressSanitizer and UndefinedBehaviorSanitizer
 #   2. the API fuzz target for FUZZ_SECONDS (default 60) from the seed corpus
-#   3. valgrind memcheck over the simulator's default run (needs build/ from
-#      `make test`, or TAVREL_SIM naming another tavrel-sim without sanitizers)
+#   3. valgrind memcheck over the simulator's default run and over the fuzz
+#      corpus of step 2 replayed (needs build/ from `make test`, or TAVREL_SIM
+#      and TAVREL_FUZZ_REPLAY naming builds without sanitizers)
 #   4. cppcheck and clang-tidy over the library sources
 # Any finding fails the script.
 set -euo pipefail
@@ -74,6 +75,16 @@ elif [[ -f tools/sim/CMakeLists.txt ]]; then
 else
     echo "skipped: there is no simulator in this tree"
 fi
+
+# Reads of uninitialised memory are invisible to the sanitizers of step 2.
+step "valgrind: fuzz corpus replayed"
+replay="${TAVREL_FUZZ_REPLAY:-build/tests/fuzz/tavrel_fuzz_replay}"
+if [[ ! -x $replay ]]; then
+    echo "$replay is missing: run make test first" >&2
+    exit 1
+fi
+quietly build-fuzz/valgrind-replay.log valgrind --error-exitcode=1 -q "$replay" build-fuzz/corpus-run
+tail -n 1 build-fuzz/valgrind-replay.log
 
 step "cppcheck: ${LIB_DIRS[*]}"
 mapfile -t lib_sources < <(find "${LIB_DIRS[@]}" -name '*.cpp' | sort)

@@ -1,6 +1,9 @@
 #include "logic/clock.h"
 #include "logic/internal.h"
 
+#include <cstring>
+#include <new>
+
 ST_Logic g_stLogic{TvlStaticZero::kTag};
 bool g_bFedModelSeeded[kFedModelNum] = {};
 ST_LogicStep g_stLogicStep = {};
@@ -17,7 +20,10 @@ ST_LogicAdj::ST_LogicAdj() = default;
 ST_Logic::ST_Logic() : tAdjRestart(0) {}
 
 void LogicReset() {
-    g_stLogic = ST_Logic{TvlStaticZero::kTag};
+    // Built in place on zero bytes, padding included, as at load: a copy
+    // would bring a temporary's undefined padding along.
+    std::memset(static_cast<void *>(&g_stLogic), 0, sizeof g_stLogic);
+    new (&g_stLogic) ST_Logic{TvlStaticZero::kTag};
     for (bool &bSeeded : g_bFedModelSeeded) {
         bSeeded = false;
     }

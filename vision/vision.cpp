@@ -1,5 +1,8 @@
 #include "vision/vision.h"
 
+#include <cstring>
+#include <new>
+
 ST_VisionState g_stVision{TvlStaticZero::kTag};
 
 namespace {
@@ -18,7 +21,9 @@ ST_Vision::ST_Vision() = default;
 ST_Vision::~ST_Vision() = default;
 
 void VisionReset() {
-    g_stVision = ST_VisionState{TvlStaticZero::kTag};
+    // Built in place on zero bytes, padding included, as at load.
+    std::memset(static_cast<void *>(&g_stVision), 0, sizeof g_stVision);
+    new (&g_stVision) ST_VisionState{TvlStaticZero::kTag};
 }
 
 int VisionInit() {
