@@ -589,6 +589,9 @@ TEST(BadInputs, EveryRowGetsWhatTheDocumentSays) {
 }
 
 TEST(BadInputs, DocumentAndTableHaveTheSameRows) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the native build holds the document against the table";
+#endif
     std::ifstream doc(TAVREL_SOURCE_DIR "/docs/bad-inputs.md");
     ASSERT_TRUE(doc.good());
     std::set<std::string> documented;
