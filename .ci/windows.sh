@@ -31,4 +31,7 @@ if ((unit == 0)); then
   exit 1
 fi
 
-ctest --preset windows -j "$JOBS"
+# Wine itself now and then drops a client under load ("recvmsg: Connection
+# reset by peer") or leaves one hanging; the tests are deterministic, so a
+# test that fails or hangs is run once more, and fails the run if it fails again.
+ctest --preset windows -j "$JOBS" --timeout 300 --repeat until-pass:2
