@@ -17,9 +17,9 @@ sim, png, script = sys.argv[1], sys.argv[2], sys.argv[3]
 
 
 def load_script():
-    spec = importlib.util.spec_from_file_location("tavrel_report", script)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    script_spec = importlib.util.spec_from_file_location("tavrel_report", script)
+    module = importlib.util.module_from_spec(script_spec)
+    script_spec.loader.exec_module(module)
     return module
 
 
