@@ -1,5 +1,8 @@
-// Result texts, the version and the clock hosts record step times with.
-#include "tavrel_hostkit.h"
+// Result texts, the last failure's message, the version and the clock hosts
+// record step times with.
+#include "kit.h"
+
+#include <cstdio>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -7,18 +10,39 @@
 #include <ctime>
 #endif
 
+namespace {
+
+// Trivially destructible, so no thread's exit runs code of ours.
+constexpr std::size_t kMessageMax = 512;
+thread_local char g_message[kMessageMax];
+
+} // namespace
+
+namespace tvk {
+
+int fail(int code, const std::string &message) {
+    std::snprintf(g_message, sizeof g_message, "%s", message.c_str());
+    return code;
+}
+
+} // namespace tvk
+
 extern "C" {
+
+const char *tvk_errmsg(void) {
+    return g_message;
+}
 
 const char *tvk_strerror(int code) {
     switch (code) {
     case TVK_OK:
         return "success";
     case TVK_E_ARG:
-        return "bad argument (null pointer, record size too small or value out of range)";
+        return "bad argument (a null pointer or a value out of range)";
     case TVK_E_BUSY:
         return "already active in this process (one session and one capture at a time)";
     case TVK_E_STATE:
-        return "not allowed now (no session, session over, or called from inside a callback)";
+        return "not allowed now (the session is over, or no capture is active)";
     case TVK_E_IO:
         return "a file or descriptor operation failed";
     case TVK_E_LIBRARY:
@@ -27,6 +51,16 @@ const char *tvk_strerror(int code) {
         return "a host callback reported an error";
     case TVK_E_NOMEM:
         return "out of memory";
+    case TVK_E_SIZE:
+        return "a record size the kit cannot serve";
+    case TVK_E_LAYOUT:
+        return "the loaded library lays out its records otherwise than the kit was built for";
+    case TVK_E_HANDLE:
+        return "not a live handle (its session ended, or it was closed or destroyed)";
+    case TVK_E_REENTRY:
+        return "not allowed from inside one of the kit's callbacks";
+    case TVK_E_THREAD:
+        return "in use by a call on another thread";
     default:
         return "unknown result code";
     }

@@ -7,7 +7,13 @@
 #include "logic/logic.h"
 #include "tavrel_hostkit.h"
 
+#include <string>
+
 namespace tvk {
+
+// Keeps message ("function: what was refused") for tvk_errmsg() on this
+// thread and returns code.
+int fail(int code, const std::string &message);
 
 bool validModelAction(int model, int action);
 

@@ -338,10 +338,18 @@ int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason
     return g_driver.outcome;
 }
 
-void tvk_session_end(TVK_Session *session) {
-    if (ours(session) && !g_driver.inCallback) {
-        g_driver.active = false;
+int tvk_session_end(TVK_Session *session) {
+    if (session == nullptr) {
+        return TVK_OK;
     }
+    if (!ours(session)) {
+        return tvk::fail(TVK_E_HANDLE, "tvk_session_end: session is not a live session");
+    }
+    if (g_driver.inCallback) {
+        return tvk::fail(TVK_E_REENTRY, "tvk_session_end: called from inside a callback");
+    }
+    g_driver.active = false;
+    return TVK_OK;
 }
 
 } // extern "C"

@@ -17,16 +17,29 @@
  *
  * Conventions, the same for every function:
  *   - Results are int: TVK_OK (0) or a negative TVK_E_* code, unless a
- *     function says otherwise. tvk_strerror() names a code.
- *   - Records the caller passes carry their size in the first member: set it
- *     to sizeof the record (the *_init functions do) so the kit can grow a
- *     record without breaking an older caller.
+ *     function says otherwise. tvk_strerror() names a code; tvk_errmsg()
+ *     says, for the last failing call on the calling thread, which argument
+ *     or object it refused and, for TVK_E_IO, the system's reason.
+ *   - Records carry their size in bytes in the first member: set it to
+ *     sizeof the record (the *_init functions do). A record from an older
+ *     header is smaller: the kit reads and writes only its first `size`
+ *     bytes and takes the fields an older caller lacks as their defaults. A
+ *     record from a newer header is larger: the kit accepts it when the
+ *     bytes it does not know are zero, and zeroes them in records it fills.
+ *     TVK_E_SIZE for a size below the record's first release, or a newer
+ *     record whose unknown bytes are not zero.
  *   - Plain C types only: no varargs, no unions, no records by value across
- *     the kit's own functions. Handles are opaque pointers. Every callback
- *     receives the caller's user pointer first.
- *   - One thread: like the library, the kit has no threads and no locks. Call
- *     it from one thread at a time; callbacks run on the calling thread,
- *     inside the call that makes them.
+ *     the kit's own functions. Handles are opaque tokens, good for the
+ *     object they were made for only: a handle of an ended session, a closed
+ *     recorder or a destroyed feeder gives TVK_E_HANDLE, never acts on
+ *     another object. Every callback receives the caller's user pointer
+ *     first.
+ *   - Threads: the kit starts none. Each object (the session, a recorder, a
+ *     simulated feeder, the capture) serves one call at a time: a call on it
+ *     while a call on another thread is under way gives TVK_E_THREAD and
+ *     changes nothing. Callbacks run on the calling thread, inside the call
+ *     that makes them; calls from inside a callback that could change the
+ *     step under way give TVK_E_REENTRY.
  *
  * Valid C99 and C++.
  */
@@ -58,17 +71,31 @@ extern "C" {
 
 enum {
     TVK_OK = 0,
-    TVK_E_ARG = -1,      /* a null pointer, a record size too small, a value out of range */
+    TVK_E_ARG = -1,      /* a null pointer or a value out of range; tvk_errmsg() names it */
     TVK_E_BUSY = -2,     /* a session (or a capture) is already active in this process */
-    TVK_E_STATE = -3,    /* not allowed now: no session, session over, or inside a callback */
-    TVK_E_IO = -4,       /* a file or descriptor operation failed (see errno) */
+    TVK_E_STATE = -3,    /* not allowed now: the session is over, or no capture is active */
+    TVK_E_IO = -4,       /* a file or descriptor operation failed; tvk_errmsg() says why */
     TVK_E_LIBRARY = -5,  /* the library refused: TVLInit returned 0 */
     TVK_E_CALLBACK = -6, /* a host callback returned a negative value */
-    TVK_E_NOMEM = -7     /* out of memory */
+    TVK_E_NOMEM = -7,    /* out of memory */
+    TVK_E_SIZE = -8,     /* a record size the kit cannot serve (since 1.2.0) */
+    TVK_E_LAYOUT = -9,   /* the loaded libtavrel lays out its records otherwise than the kit
+                            was built for (since 1.2.0) */
+    TVK_E_HANDLE = -10,  /* a handle of an ended session, a closed recorder or a destroyed
+                            feeder, or none of the kit's (since 1.2.0) */
+    TVK_E_REENTRY = -11, /* called from inside one of the kit's callbacks (since 1.2.0;
+                            TVK_E_STATE before) */
+    TVK_E_THREAD = -12   /* the object is in use by a call on another thread (since 1.2.0) */
 };
 
-/* A short English text for a result code; never null. */
+/* A short English text for a result code; never null, static. */
 TVK_API const char *tvk_strerror(int code);
+/* What the last kit call that failed on the calling thread refused, for a
+ * person: the function, the argument or object and, for TVK_E_IO, the
+ * system's reason, e.g. "tvk_recorder_open: path 'nodir/x.csv': No such file
+ * or directory". "" before any failure. Never null; owned by the kit, valid
+ * on this thread until its next failing kit call. Since 1.2.0. */
+TVK_API const char *tvk_errmsg(void);
 /* The kit's version, "MAJOR.MINOR.PATCH"; the same as the library's. */
 TVK_API const char *tvk_version(void);
 
@@ -225,8 +252,12 @@ TVK_API int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam
  * reason copied into reason[0..reason_size-1]. */
 TVK_API int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason_size);
 /* Ends the session and frees it; the next tvk_session_start may follow. The
- * library keeps its state (the tuned words stay readable). Null is allowed. */
-TVK_API void tvk_session_end(TVK_Session *session);
+ * library keeps its state (the tuned words stay readable). TVK_OK, also for
+ * null; TVK_E_HANDLE for a handle of an ended session; TVK_E_REENTRY from
+ * inside one of the session's callbacks and TVK_E_THREAD while a call on it
+ * runs on another thread (the session then goes on). Returns int since
+ * 1.2.0 (void before). */
+TVK_API int tvk_session_end(TVK_Session *session);
 
 /* --------------------------------------------------------------- Recorder */
 
