@@ -5,6 +5,8 @@
  *
  *   tune_one [MODEL ACTION [TRACE.csv]]     (default: model 0, action 0)
  *
+ * A bad command line gets a message and exit status 2.
+ *
  * A real host replaces the simulated feeder's two callbacks with its camera
  * and its feeder link, and tvk_sim_place with its way of putting the part
  * back (a robot, an operator). */
@@ -26,9 +28,53 @@ static void PutBack(Host *host) {
     tvk_sim_place(host->sim, host->startX, host->startY);
 }
 
+static const char kUsage[] = "usage: tune_one [MODEL ACTION [TRACE.csv]]\n"
+                             "  MODEL 0..2, ACTION 0..10 (default: model 0, action 0)\n";
+
+/* The kit's message names what it refused; the code's text says what kind. */
 static int Fail(const char *what, int code) {
-    fprintf(stderr, "tune_one: %s: %s\n", what, tvk_strerror(code));
+    fprintf(stderr, "tune_one: %s: %s (%s)\n", what, tvk_errmsg(), tvk_strerror(code));
     return 2;
+}
+
+static int Usage(const char *problem) {
+    fprintf(stderr, "tune_one: %s\n%s", problem, kUsage);
+    return 2;
+}
+
+/* A whole number from lowest to highest, all of text; 1 when it is one. */
+static int ParseWhole(const char *text, long lowest, long highest, int *out) {
+    char *end = NULL;
+    long value;
+    if (*text == '\0') {
+        return 0;
+    }
+    value = strtol(text, &end, 10);
+    if (*end != '\0' || value < lowest || value > highest) {
+        return 0;
+    }
+    *out = (int)value;
+    return 1;
+}
+
+/* Model, action and trace from the command line; -1 after printing help, a
+ * non-zero exit status for a bad command line, else 0. */
+static int ParseArgs(int argc, char **argv, int *model, int *action, const char **tracePath) {
+    if (argc == 2 && (strcmp(argv[1], "--help") == 0 || strcmp(argv[1], "-h") == 0)) {
+        fputs(kUsage, stdout);
+        return -1;
+    }
+    if (argc == 2 || argc > 4) {
+        return Usage("give both MODEL and ACTION, then optionally TRACE.csv");
+    }
+    if (argc > 2 && !ParseWhole(argv[1], 0, TVK_MODEL_COUNT - 1, model)) {
+        return Usage("MODEL must be a whole number from 0 to 2");
+    }
+    if (argc > 2 && !ParseWhole(argv[2], 0, TVK_ACTION_COUNT - 1, action)) {
+        return Usage("ACTION must be a whole number from 0 to 10");
+    }
+    *tracePath = argc > 3 ? argv[3] : NULL;
+    return 0;
 }
 
 static void PrintWords(const ST_HostFedColC *command, const TVK_Geometry *geometry) {
@@ -43,9 +89,9 @@ static void PrintWords(const ST_HostFedColC *command, const TVK_Geometry *geomet
 }
 
 int main(int argc, char **argv) {
-    const int model = argc > 2 ? atoi(argv[1]) : 0;
-    const int action = argc > 2 ? atoi(argv[2]) : 0;
-    const char *tracePath = argc > 3 ? argv[3] : NULL;
+    int model = 0;
+    int action = 0;
+    const char *tracePath = NULL;
     Host host = {NULL, 0.0f, 0.0f, 0.0};
     TVK_Geometry geometry;
     TVK_SessionConfig config;
@@ -54,8 +100,11 @@ int main(int argc, char **argv) {
     TVK_Recorder *recorder = NULL;
     float width = 0.0f;
     float height = 0.0f;
-    int result;
+    int result = ParseArgs(argc, argv, &model, &action, &tracePath);
 
+    if (result != 0) {
+        return result < 0 ? 0 : result;
+    }
     memset(&geometry, 0, sizeof geometry);
     geometry.size = sizeof geometry;
     if ((result = tvk_geometry(model, action, &geometry)) != TVK_OK) {
@@ -102,8 +151,12 @@ int main(int argc, char **argv) {
     } while (step.outcome == TVK_RUNNING);
     tvk_session_end(session);
     tvk_capture_stop();
-    if (recorder != NULL && tvk_recorder_close(recorder) != TVK_OK) {
-        fprintf(stderr, "tune_one: %s: could not be written\n", tracePath);
+    if (recorder != NULL) {
+        const int closed = tvk_recorder_close(recorder);
+        if (closed != TVK_OK) {
+            tvk_sim_destroy(host.sim);
+            return Fail("trace", closed);
+        }
     }
 
     printf("model %d, action %d: %s after %d steps and %d vibrations\n", model, action,
