@@ -3,8 +3,7 @@
 #ifndef TAVREL_HOSTKIT_KIT_H
 #define TAVREL_HOSTKIT_KIT_H
 
-#include "base/range.h"
-#include "logic/logic.h"
+#include "library.h"
 #include "tavrel_hostkit.h"
 
 #include <string>

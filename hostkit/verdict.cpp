@@ -1,6 +1,5 @@
 #include "verdict.h"
 
-#include "feeder/feeder.h"
 #include "kit.h"
 
 #include <algorithm>
