@@ -1,7 +1,7 @@
 // The simulated feeder: a platform, four voice-coil motors under its corners,
 // and a part that drifts while the motors vibrate.
-#ifndef TAVREL_HOSTKIT_SIM_PHYSICS_H
-#define TAVREL_HOSTKIT_SIM_PHYSICS_H
+#ifndef TAVREL_HOSTKIT_SIM_SIM_PHYSICS_H
+#define TAVREL_HOSTKIT_SIM_SIM_PHYSICS_H
 
 #include <array>
 #include <cstdint>

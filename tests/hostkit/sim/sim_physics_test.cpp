@@ -1,4 +1,4 @@
-#include "sim_physics.h"
+#include "sim/sim_physics.h"
 #include "tavrel_hostkit.h"
 
 #include <gtest/gtest.h>
