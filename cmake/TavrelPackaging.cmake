@@ -2,6 +2,7 @@
 #   libtavrel1     component runtime: the shared libraries (library, host kit)
 #   libtavrel-dev  component dev: headers, .so links, CMake package, pkg-config
 #   tavrel-tools   component tools: tavrel-sim, tavrel-replay, the plotting script
+#   python3-tavrel component python: the Python binding
 # Each carries the licence as its copyright file and a Debian changelog;
 # cmake/debian/ holds what they take from files (lintian overrides, triggers).
 set(CPACK_GENERATOR DEB)
@@ -12,7 +13,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://tavrel.example.org/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENTS_ALL runtime dev tools)
+set(CPACK_COMPONENTS_ALL runtime dev tools python)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
@@ -33,6 +34,11 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME tavrel-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "python3")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "python3-matplotlib")
+# Pure Python on the libraries of its own release.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tavrel)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
+set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11), python3-cffi (>= 1.15)")
 
 set(TAVREL_SUMMARY "self-tuning of flexible parts feeder vibrations")
 # CPack indents the lines after the synopsis and marks blank ones.
@@ -52,6 +58,11 @@ string(CONCAT CPACK_COMPONENT_TOOLS_DESCRIPTION
   "${TAVREL_SUMMARY} - simulator and replay\n" ${TAVREL_ABOUT}
   "This package holds tavrel-sim, which tunes simulated feeders and draws a\n"
   "session, and tavrel-replay, which drives the library from recorded polls.")
+string(CONCAT CPACK_COMPONENT_PYTHON_DESCRIPTION
+  "${TAVREL_SUMMARY} - Python binding\n" ${TAVREL_ABOUT}
+  "This package holds the Python module tavrel: feeder hosts in Python on the\n"
+  "library and the host kit, with sessions, capture, recording and the\n"
+  "simulated feeder.")
 
 # The copyright file (the licence's permission text from LICENSE, in Debian's
 # layout) and the changelog every Debian package carries.
@@ -84,4 +95,6 @@ endforeach()
 include(CPack)
 cpack_add_component(runtime DISPLAY_NAME "Library")
 cpack_add_component(dev DISPLAY_NAME "Development files" DEPENDS runtime)
-cpack_add_component(tools DISPLAY_NAME "Simulator and replay" DEPENDS runtime)
+# The tools link the library's objects themselves: they need no package of ours.
+cpack_add_component(tools DISPLAY_NAME "Simulator and replay")
+cpack_add_component(python DISPLAY_NAME "Python binding" DEPENDS runtime)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian packages (tools/build-debs.sh), checks what each holds and
-# declares, unpacks them into a scratch root, builds and runs a host against
+# declares, that the kit is pinned to its release of the library, unpacks them into a scratch root, builds and runs a host against
 # that root through CMake and pkg-config, runs the unpacked tools, and runs
 # lintian over the packages.
 # usage: debian_packages.sh SOURCE_DIR VERSION CONSUMER_DIR
@@ -44,6 +44,15 @@ libtavrel-dev usr/include/tavrel_hostkit.h
 libtavrel-dev $lib/libtavrel_hostkit.so
 libtavrel-dev $lib/pkgconfig/tavrel-hostkit.pc
 libtavrel-dev usr/share/doc/libtavrel-dev/copyright
+libtavrel-dev usr/share/doc/libtavrel-dev/integrating.md
+libtavrel-dev usr/share/doc/libtavrel-dev/examples/c/tune_one.c
+libtavrel-dev usr/share/doc/libtavrel-dev/examples/python/tune_all.py
+libtavrel-dev usr/share/doc/libtavrel-dev/examples/dotnet/OneAction.cs
+libtavrel-dev usr/share/man/man3/tavrel.3.gz
+libtavrel-dev usr/share/man/man3/tavrel_hostkit.3.gz
+python3-tavrel usr/lib/python3/dist-packages/tavrel/__init__.py
+python3-tavrel usr/lib/python3/dist-packages/tavrel-$version.dist-info/METADATA
+python3-tavrel usr/share/doc/python3-tavrel/copyright
 tavrel-tools usr/bin/tavrel-sim
 tavrel-tools usr/bin/tavrel-replay
 tavrel-tools usr/share/tavrel/tavrel_report.py
@@ -63,10 +72,16 @@ while IFS='|' read -r package field want; do
 done <<EOF_FIELDS
 libtavrel1|Version|$version
 libtavrel-dev|Depends|libtavrel1 (= $version)
-tavrel-tools|Depends|libtavrel1 (= $version)
 tavrel-tools|Depends|python3
 tavrel-tools|Recommends|python3-matplotlib
+python3-tavrel|Depends|libtavrel1 (= $version)
+python3-tavrel|Depends|python3-cffi
+python3-tavrel|Architecture|all
 EOF_FIELDS
+# The tools carry the library inside them: they depend on what they link.
+if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -q libtavrel; then
+    fail "tavrel-tools depends on the library it does not link"
+fi
 for library in libtavrel libtavrel_hostkit; do
     dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "$library 1 libtavrel1 (>= $version)" ||
         fail "libtavrel1 has no shlibs entry for $library.so.1"
@@ -78,6 +93,14 @@ for file in "${debs[@]}"; do
 done
 cmake -S "$consumer" -B "$work/cmake" -DCMAKE_PREFIX_PATH="$root/usr" >"$work/log" 2>&1 &&
     cmake --build "$work/cmake" >>"$work/log" 2>&1 || { cat "$work/log" >&2; fail "CMake consumer"; }
+# The kit is pinned to its own release of the library, in CMake and pkg-config.
+if cmake -S "$consumer" -B "$work/mixed" -DCMAKE_PREFIX_PATH="$root/usr" -DTAVREL_MIX_RELEASES=ON \
+    >"$work/log" 2>&1; then
+    fail "CMake linked the kit with a library of another release"
+fi
+grep -q TAVREL_RELEASE "$work/log" || { cat "$work/log" >&2; fail "CMake refused a mix for another reason"; }
+PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --print-requires tavrel-hostkit |
+    grep -qx "tavrel = $version" || fail "tavrel-hostkit.pc does not require tavrel = $version"
 flags=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --cflags --libs tavrel)
 cc -o "$work/pc-consumer" "$consumer/main.c" $flags
 export LD_LIBRARY_PATH=$root/$lib
@@ -85,6 +108,10 @@ for host in "$work/cmake/consumer" "$work/pc-consumer"; do
     [[ $("$host" | sed -n 1p) == "$version" ]] || fail "$host failed against the unpacked root"
 done
 [[ $("$root/usr/bin/tavrel-sim" --version) == "tavrel-sim $version" ]] || fail "tavrel-sim --version"
+# The unpacked Python binding runs the unpacked example on the unpacked libraries.
+PYTHONPATH=$root/usr/lib/python3/dist-packages PYTHONDONTWRITEBYTECODE=1 \
+    python3 "$root/usr/share/doc/libtavrel-dev/examples/python/tune_all.py" >"$work/py" 2>&1 ||
+    { cat "$work/py" >&2; fail "the unpacked Python binding and example"; }
 # The unpacked simulator draws with the unpacked plotting script.
 (cd "$work" && "$root/usr/bin/tavrel-sim" --model 0 --action 0 --report "$work/r.png" >/dev/null)
 [[ -s $work/r.png ]] || fail "the unpacked tavrel-sim drew nothing"
