@@ -9,7 +9,6 @@ file(WRITE ${TAVREL_PYTHON_DIST_INFO}/METADATA
   "Metadata-Version: 2.1\nName: tavrel\nVersion: ${PROJECT_VERSION}\n"
   "Summary: Python host binding of the Tavrel feeder self-tuning library and its host kit\n"
   "License: MIT\nRequires-Dist: cffi>=1.15\n")
-file(WRITE ${TAVREL_PYTHON_DIST_INFO}/top_level.txt "tavrel\n")
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/python/tavrel ${TAVREL_PYTHON_DIST_INFO}
   DESTINATION ${TAVREL_PYTHON_DIR} COMPONENT python
   PATTERN "__pycache__" EXCLUDE PATTERN "*.pyc" EXCLUDE)
