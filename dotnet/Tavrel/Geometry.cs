@@ -17,7 +17,7 @@ namespace Tavrel
                 Target = new int[Kit.AreaCount],
                 Motor = new int[Kit.MotorCount],
             };
-            Kit.Check(Kit.tvk_geometry(model, action, ref geometry), "geometry");
+            Errors.Check(Native.tvk_geometry(model, action, ref geometry), nameof(Native.tvk_geometry));
             return geometry;
         }
 
@@ -25,14 +25,14 @@ namespace Tavrel
         public static Area AreaOf(int model, int action, float x, float y)
         {
             Arguments.ModelAction(model, action);
-            return (Area)Kit.Check(Kit.tvk_area_of(model, action, x, y), "area of a point");
+            return (Area)Errors.Check(Native.tvk_area_of(model, action, x, y), nameof(Native.tvk_area_of));
         }
 
         /// <summary>True when the library counts the point (x, y) as arrived.</summary>
         public static bool InTarget(int model, int action, float x, float y)
         {
             Arguments.ModelAction(model, action);
-            return Kit.Check(Kit.tvk_in_target(model, action, x, y), "target test") == 1;
+            return Errors.Check(Native.tvk_in_target(model, action, x, y), nameof(Native.tvk_in_target)) == 1;
         }
 
         /// <summary>
@@ -43,7 +43,8 @@ namespace Tavrel
                                       out float x, out float y)
         {
             Arguments.ModelAction(model, action);
-            Kit.Check(Kit.tvk_start_point(model, action, width, height, out x, out y), "start point");
+            Errors.Check(Native.tvk_start_point(model, action, width, height, out x, out y),
+                         nameof(Native.tvk_start_point));
         }
 
         /// <summary>True when area is one of the action's targets.</summary>

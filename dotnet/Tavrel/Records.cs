@@ -110,9 +110,9 @@ namespace Tavrel
         public int SuccessCount;
     }
 
-    /// <summary>A session's configuration (TVK_SessionConfig).</summary>
+    /// <summary>A session's configuration (TVK_SessionConfig); Session fills it.</summary>
     [StructLayout(LayoutKind.Sequential)]
-    public struct SessionConfig
+    internal struct SessionConfig
     {
         public uint Size;
         public int Model;
@@ -122,6 +122,8 @@ namespace Tavrel
         public IntPtr Camera;
         public IntPtr Feeder;
         public IntPtr User;
+        /// <summary>Answers; since 1.2.0.</summary>
+        public int Answers;
     }
 
     /// <summary>One session step as the host saw it (TVK_StepReport).</summary>

@@ -1,8 +1,8 @@
 // A tuning session over the kit's session driver, with C# events.
 using System;
-using System.Runtime.ExceptionServices;
 using System.Runtime.InteropServices;
 using System.Text;
+using System.Threading;
 
 namespace Tavrel
 {
@@ -17,6 +17,9 @@ namespace Tavrel
 
         /// <summary>Full sweeps at top amplitude before the early verdict; 0: never.</summary>
         public int? VerdictSweeps { get; set; }
+
+        /// <summary>Who answers the library's statuses (default: the kit's driver).</summary>
+        public Answers Answers { get; set; }
 
         /// <summary>Write the library's text to this file.</summary>
         public string DiagnosticsFile { get; set; }
@@ -41,28 +44,17 @@ namespace Tavrel
     /// which answers the library's statuses, keeps a step budget and declares
     /// hopeless tuning failed early. The library's text is discarded unless
     /// the options ask for it. One session per process: dispose it (using)
-    /// before the next starts. Call it from one thread. An exception thrown by
-    /// the camera or the feeder is rethrown from Step or Run.
+    /// before the next starts; one never disposed ends when it is collected.
+    /// Call it from one thread. An exception thrown by the camera or the
+    /// feeder is rethrown from Step or Run; a thread aborted inside them is
+    /// aborted again once the kit has returned.
     /// </summary>
     public sealed class Session : IDisposable
     {
-        // The kit calls these while the session runs; a collected delegate
-        // would leave it calling freed code. One session at a time, so one
-        // pair, replaced only once the next session has started; the session
-        // holds its own as well.
-#pragma warning disable CS0414 // written only to be held
-        static Kit.CameraFn s_camera;
-        static Kit.FeederFn s_feeder;
-#pragma warning restore CS0414
-
-        readonly Kit.CameraFn _cameraFn;
-        readonly Kit.FeederFn _feederFn;
         readonly Camera _camera;
         readonly Action<FeederCommand> _feeder;
-        readonly Diagnostics _diagnostics;
-        IntPtr _handle;
-        ExceptionDispatchInfo _error;
-        bool _calling;
+        readonly SessionHandle _handle;
+        int _callingThread; // the thread in a kit call that runs the callbacks, 0 for none
 
         public int Model { get; }
         public int Action { get; }
@@ -83,38 +75,43 @@ namespace Tavrel
             _camera = camera ?? throw new ArgumentNullException(nameof(camera));
             _feeder = feeder ?? throw new ArgumentNullException(nameof(feeder));
             options = options ?? new SessionOptions();
+            if (!Enum.IsDefined(typeof(Answers), options.Answers))
+                throw new ArgumentOutOfRangeException(nameof(options.Answers), options.Answers,
+                                                      "not an Answers value");
             Model = model;
             Action = action;
 
-            Kit.tvk_session_config_init(out SessionConfig config, model, action);
+            SessionConfig config = DefaultConfig(model, action);
             config.MaxSteps = NotNegative(options.MaxSteps, config.MaxSteps, nameof(options.MaxSteps));
             config.VerdictSweeps =
                 NotNegative(options.VerdictSweeps, config.VerdictSweeps, nameof(options.VerdictSweeps));
-            _cameraFn = CameraTrampoline;
-            _feederFn = FeederTrampoline;
-            config.Camera = Marshal.GetFunctionPointerForDelegate(_cameraFn);
-            config.Feeder = Marshal.GetFunctionPointerForDelegate(_feederFn);
+            config.Answers = (int)options.Answers;
+            Native.CameraFn cameraFn = CameraTrampoline;
+            Native.FeederFn feederFn = FeederTrampoline;
+            config.Camera = Marshal.GetFunctionPointerForDelegate(cameraFn);
+            config.Feeder = Marshal.GetFunctionPointerForDelegate(feederFn);
 
-            _diagnostics = StartDiagnostics(options);
+            Diagnostics diagnostics = StartDiagnostics(options);
             try
             {
-                Kit.Check(Kit.tvk_session_start(ref config, out _handle), "start a session (one per process)");
+                Errors.Check(Native.tvk_session_start(ref config, out _handle),
+                             nameof(Native.tvk_session_start));
             }
             catch
             {
-                _diagnostics?.Dispose();
+                diagnostics?.Dispose();
                 throw;
             }
-            s_camera = _cameraFn;
-            s_feeder = _feederFn;
+            _handle.Camera = cameraFn;
+            _handle.Feeder = feederFn;
+            _handle.Capture = diagnostics?.Handle;
         }
 
-        /// <summary>Runs one library step with the standard answers.</summary>
+        /// <summary>Runs one library step, with the answers the options chose.</summary>
         public StepReport Step()
         {
             var report = Kit.NewStepReport();
-            int result = Call(handle => Kit.tvk_session_step(handle, ref report));
-            Kit.Check(result, "session step");
+            Call(handle => Native.tvk_session_step(handle, ref report), nameof(Native.tvk_session_step));
             var args = new StepEventArgs(report);
             Stepped?.Invoke(this, args);
             if ((report.Events & StepEvents.Arrived) != 0)
@@ -140,25 +137,30 @@ namespace Tavrel
         {
             if (!Enum.IsDefined(typeof(HostCommand), command))
                 throw new ArgumentOutOfRangeException(nameof(command), command, "not a host command");
-            Kit.Check(Call(handle => Kit.tvk_session_command(handle, (int)command)), "command " + command);
+            Errors.Check(Native.tvk_session_command(_handle, (int)command),
+                         nameof(Native.tvk_session_command));
         }
 
         /// <summary>The five host parameters, between steps.</summary>
         public void SetParams(HostLogicParam parameters) =>
-            Kit.Check(Call(handle => Kit.tvk_session_set_params(handle, ref parameters)), "set parameters");
+            Errors.Check(Native.tvk_session_set_params(_handle, ref parameters),
+                         nameof(Native.tvk_session_set_params));
 
         /// <summary>The five host parameters in force, read from the library.</summary>
         public HostLogicParam Params
         {
             get
             {
-                Live();
+                if (_handle.IsClosed)
+                    throw new ObjectDisposedException(nameof(Session), "the session has ended");
                 return Library.Params();
             }
         }
 
         /// <summary>Where the session stands.</summary>
-        public Outcome Outcome => (Outcome)Kit.Check(Kit.tvk_session_outcome(Live(), null, 0), "outcome");
+        public Outcome Outcome =>
+            (Outcome)Errors.Check(Native.tvk_session_outcome(_handle, null, 0),
+                                  nameof(Native.tvk_session_outcome));
 
         /// <summary>Why the session ended, for a person; empty while running.</summary>
         public string Reason
@@ -166,84 +168,78 @@ namespace Tavrel
             get
             {
                 var reason = new byte[Kit.ReasonMax];
-                Kit.Check(Kit.tvk_session_outcome(Live(), reason, reason.Length), "outcome");
+                Errors.Check(Native.tvk_session_outcome(_handle, reason, reason.Length),
+                             nameof(Native.tvk_session_outcome));
                 int length = Array.IndexOf(reason, (byte)0);
                 return Encoding.UTF8.GetString(reason, 0, length < 0 ? reason.Length : length);
             }
         }
 
-        /// <summary>Ends the session and the capture it started.</summary>
+        internal SessionHandle Handle => _handle;
+
+        /// <summary>
+        /// Ends the session and the capture it started. Disposed on another
+        /// thread during a step, the session ends when the step returns.
+        /// </summary>
         public void Dispose()
         {
-            if (_calling)
+            if (_callingThread == Thread.CurrentThread.ManagedThreadId)
                 throw new InvalidOperationException("a session cannot end inside its own callbacks");
-            if (_handle == IntPtr.Zero)
-                return;
-            Kit.tvk_session_end(_handle);
-            _handle = IntPtr.Zero;
-            _diagnostics?.Dispose();
+            Callbacks.Finish(_handle.Release(), nameof(Native.tvk_session_end));
         }
 
-        int Call(Func<IntPtr, int> call)
+        void Call(Func<SessionHandle, int> call, string function)
         {
-            IntPtr handle = Live();
-            _calling = true;
+            _callingThread = Thread.CurrentThread.ManagedThreadId;
             int result;
             try
             {
-                result = call(handle);
+                result = call(_handle);
             }
             finally
             {
-                _calling = false;
+                _callingThread = 0;
             }
-            var error = _error;
-            _error = null;
-            error?.Throw();
-            _diagnostics?.RethrowHeld();
-            return result;
+            Callbacks.Finish(result, function);
         }
 
-        IntPtr Live()
-        {
-            if (_handle == IntPtr.Zero)
-                throw new ObjectDisposedException(nameof(Session), "the session has ended");
-            return _handle;
-        }
-
-        // The trampolines: an exception must not unwind through the kit's C
-        // frames, so it is held, the kit told of a host error, and the caller
-        // of the step gets it.
         int CameraTrampoline(IntPtr user, out float x, out float y)
         {
-            x = 0;
-            y = 0;
-            if (_error != null)
-                return -1;
-            try
-            {
-                return _camera(out x, out y) ? 1 : 0;
-            }
-            catch (Exception error)
-            {
-                _error = ExceptionDispatchInfo.Capture(error);
-                return -1;
-            }
+            float seenX = 0, seenY = 0;
+            int result = Callbacks.Guard(() => _camera(out seenX, out seenY) ? 1 : 0);
+            x = seenX;
+            y = seenY;
+            return result;
         }
 
         int FeederTrampoline(IntPtr user, ref FeederCommand command)
         {
-            if (_error != null)
-                return -1;
+            FeederCommand given = command;
+            return Callbacks.Guard(() =>
+            {
+                _feeder(given);
+                return 0;
+            });
+        }
+
+        // The kit's defaults, filled into a buffer with room for a newer
+        // kit's larger record, then this binding's size, so that the kit
+        // reads the fields it knows of it.
+        static SessionConfig DefaultConfig(int model, int action)
+        {
+            const int room = 1024;
+            IntPtr buffer = Marshal.AllocHGlobal(room);
             try
             {
-                _feeder(command);
-                return 0;
+                Marshal.Copy(new byte[room], 0, buffer, room);
+                Native.tvk_session_config_init(buffer, model, action);
+                var config = (SessionConfig)Marshal.PtrToStructure(buffer, typeof(SessionConfig));
+                config.Size = (uint)Marshal.SizeOf(typeof(SessionConfig));
+                return config;
             }
-            catch (Exception error)
+            finally
             {
-                _error = ExceptionDispatchInfo.Capture(error);
-                return -1;
+                Marshal.FreeHGlobal(buffer);
             }
         }
 

@@ -5,13 +5,13 @@ using System.Runtime.InteropServices;
 namespace Tavrel
 {
     /// <summary>
-    /// A simulated feeder of a model, drawn with feederSeed from the model's
-    /// default ranges; the same seeds give the same feeder and motion. The part
-    /// starts at the platform's centre.
+    /// A simulated feeder of a model, drawn with feederSeed from ranges (by
+    /// default the model's); the same seeds give the same feeder and motion.
+    /// The part starts at the platform's centre.
     /// </summary>
     public sealed class SimFeeder : IDisposable
     {
-        IntPtr _sim;
+        readonly SimFeederHandle _handle;
 
         public int Model { get; }
 
@@ -19,33 +19,62 @@ namespace Tavrel
         {
             Arguments.ModelAction(model, 0);
             Model = model;
-            Kit.Check(Kit.tvk_sim_create_default(model, IntPtr.Zero, feederSeed, noiseSeed, out _sim),
-                      "create a simulated feeder");
+            Errors.Check(Native.tvk_sim_create_default(model, IntPtr.Zero, feederSeed, noiseSeed, out _handle),
+                         nameof(Native.tvk_sim_create));
+        }
+
+        public SimFeeder(int model, SimRanges ranges, ulong feederSeed, ulong noiseSeed)
+        {
+            Arguments.ModelAction(model, 0);
+            Model = model;
+            ranges.Size = (uint)Marshal.SizeOf(typeof(SimRanges));
+            Errors.Check(Native.tvk_sim_create(model, ref ranges, feederSeed, noiseSeed, out _handle),
+                         nameof(Native.tvk_sim_create));
+        }
+
+        /// <summary>The ranges a model's feeders are drawn from by default.</summary>
+        public static SimRanges DefaultRanges(int model)
+        {
+            Arguments.ModelAction(model, 0);
+            var ranges = new SimRanges { Size = (uint)Marshal.SizeOf(typeof(SimRanges)) };
+            Errors.Check(Native.tvk_sim_default_ranges(model, ref ranges),
+                         nameof(Native.tvk_sim_default_ranges));
+            return ranges;
         }
 
         /// <summary>The platform's width and height in host coordinate units.</summary>
         public static void Platform(int model, out float width, out float height)
         {
             Arguments.ModelAction(model, 0);
-            Kit.Check(Kit.tvk_sim_platform(model, out width, out height), "platform");
+            Errors.Check(Native.tvk_sim_platform(model, out width, out height),
+                         nameof(Native.tvk_sim_platform));
         }
 
         /// <summary>Mixes a seed with two numbers into a new seed, as the simulator does.</summary>
-        public static ulong MixSeed(ulong seed, ulong a, ulong b) => Kit.tvk_sim_mix_seed(seed, a, b);
+        public static ulong MixSeed(ulong seed, ulong a, ulong b) => Native.tvk_sim_mix_seed(seed, a, b);
+
+        /// <summary>The same feeder with its motion noise started again from noiseSeed.</summary>
+        public void Reseed(ulong noiseSeed) =>
+            Errors.Check(Native.tvk_sim_reseed(_handle, noiseSeed), nameof(Native.tvk_sim_reseed));
 
         /// <summary>Puts the part at (x, y), clamped to the platform.</summary>
-        public void Place(float x, float y) => Kit.Check(Kit.tvk_sim_place(Handle, x, y), "place the part");
+        public void Place(float x, float y) =>
+            Errors.Check(Native.tvk_sim_place(_handle, x, y), nameof(Native.tvk_sim_place));
+
+        /// <summary>Where the part is.</summary>
+        public void Position(out float x, out float y) =>
+            Errors.Check(Native.tvk_sim_position(_handle, out x, out y), nameof(Native.tvk_sim_position));
 
         /// <summary>What a camera reports: the position rounded to two decimals.</summary>
         public bool Camera(out float x, out float y) =>
-            Kit.Check(Kit.tvk_sim_camera(Handle, out x, out y), "camera") == 1;
+            Errors.Check(Native.tvk_sim_camera(_handle, out x, out y), nameof(Native.tvk_sim_camera)) == 1;
 
         /// <summary>Runs one feeder command: the part moves for its run time.</summary>
         public void Vibrate(FeederCommand command) =>
-            Kit.Check(Kit.tvk_sim_vibrate(Handle, ref command), "vibrate");
+            Errors.Check(Native.tvk_sim_vibrate(_handle, ref command), nameof(Native.tvk_sim_vibrate));
 
         /// <summary>Simulated milliseconds of vibration so far.</summary>
-        public double VibrationMs => Kit.tvk_sim_vibration_ms(Handle);
+        public double VibrationMs => Native.tvk_sim_vibration_ms(_handle);
 
         /// <summary>The drawn feeder's constants.</summary>
         public SimParams Params
@@ -57,25 +86,13 @@ namespace Tavrel
                     Size = (uint)Marshal.SizeOf(typeof(SimParams)),
                     MotorGain = new double[Kit.MotorCount],
                 };
-                Kit.Check(Kit.tvk_sim_params(Handle, ref p), "feeder constants");
+                Errors.Check(Native.tvk_sim_params(_handle, ref p), nameof(Native.tvk_sim_params));
                 return p;
             }
         }
 
-        public void Dispose()
-        {
-            Kit.tvk_sim_destroy(_sim);
-            _sim = IntPtr.Zero;
-        }
+        internal SimFeederHandle Handle => _handle;
 
-        IntPtr Handle
-        {
-            get
-            {
-                if (_sim == IntPtr.Zero)
-                    throw new ObjectDisposedException(nameof(SimFeeder));
-                return _sim;
-            }
-        }
+        public void Dispose() => _handle.Dispose();
     }
 }
