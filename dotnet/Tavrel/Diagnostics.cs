@@ -51,8 +51,9 @@ namespace Tavrel
         /// <summary>Delivers the complete lines collected so far.</summary>
         public void Pump()
         {
-            if (!_handle.IsClosed)
-                Callbacks.Finish(Native.tvk_capture_pump(), nameof(Native.tvk_capture_pump));
+            if (_handle.IsClosed)
+                throw new ObjectDisposedException(nameof(Diagnostics), "the capture has stopped");
+            Callbacks.Finish(Native.tvk_capture_pump(), nameof(Native.tvk_capture_pump));
         }
 
         internal CaptureHandle Handle => _handle;

@@ -5,6 +5,7 @@
 // The feeder is the one tavrel-sim draws for the same seed. Exits 0 when the
 // action tuned.
 using System;
+using System.Globalization;
 using Tavrel;
 
 static class OneAction
@@ -20,10 +21,9 @@ static class OneAction
         }
         int model = 0, action = 0;
         ulong seed = 1;
-        if (args.Length > 3 ||
-            (args.Length > 0 && !(int.TryParse(args[0], out model) && model >= 0 && model < Kit.ModelCount)) ||
-            (args.Length > 1 && !(int.TryParse(args[1], out action) && action >= 0 && action < Kit.ActionCount)) ||
-            (args.Length > 2 && !ulong.TryParse(args[2], out seed)))
+        if (args.Length > 3 || (args.Length > 0 && !Below(args[0], Kit.ModelCount, out model)) ||
+            (args.Length > 1 && !Below(args[1], Kit.ActionCount, out action)) ||
+            (args.Length > 2 && !ulong.TryParse(args[2], NumberStyles.None, CultureInfo.InvariantCulture, out seed)))
         {
             Console.Error.WriteLine(Usage);
             return 2;
@@ -65,4 +65,8 @@ static class OneAction
             return last.Outcome == Outcome.Tuned ? 0 : 1;
         }
     }
+
+    // Digits only (no sign, blank or group separator), 0 up to limit - 1.
+    static bool Below(string text, int limit, out int value) =>
+        int.TryParse(text, NumberStyles.None, CultureInfo.InvariantCulture, out value) && value < limit;
 }

@@ -8,8 +8,11 @@
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
+using System.IO;
+using System.Linq;
 using System.Runtime.CompilerServices;
 using System.Runtime.InteropServices;
+using System.Threading;
 using Tavrel;
 
 static class BindingTests
@@ -30,6 +33,12 @@ static class BindingTests
         Run("an exception in a callback reaches the caller of the step", CallbackExceptionSurfaces);
         Run("bad arguments and a second session are refused", BadArgumentsAreRefused);
         Run("the library's text goes where the host asks", DiagnosticsGoWhereAsked);
+        Run("each kit object is released once, by Dispose or when forgotten", ObjectsAreReleasedOnce);
+        Run("a session disposed on another thread ends when its step returns", DisposeWaitsForTheStep);
+        Run("each refusal is its own exception with the kit's message", RefusalsAreTheirOwnExceptions);
+        Run("a thread aborted inside a callback leaves the kit usable", AbortInsideCallbackIsSurvived);
+        Run("host answers leave the library's statuses to the host", HostAnswersLeaveStatusesToTheHost);
+        Run("a trace appears at Close, and nothing without it", TraceAppearsAtCloseOnly);
         Console.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
         return s_failures == 0 ? 0 : 1;
     }
@@ -52,6 +61,40 @@ static class BindingTests
     {
         if (!condition)
             throw new Exception("expected " + what);
+    }
+
+    // One row of a table: a failure names the row.
+    static void Row(string name, Action check)
+    {
+        try
+        {
+            check();
+        }
+        catch (Exception error)
+        {
+            throw new Exception($"[{name}] {error.Message}", error);
+        }
+    }
+
+    // Collects what only a forgotten object refers to, with its finalizers.
+    static void CollectForgotten()
+    {
+        for (int round = 0; round < 2; round++)
+        {
+            GC.Collect();
+            GC.WaitForPendingFinalizers();
+        }
+    }
+
+    // Runs body on a thread of its own that ends with it, so that no stack
+    // slot Mono scans conservatively still holds what body made.
+    static T OnItsOwnThread<T>(Func<T> body)
+    {
+        T result = default(T);
+        var thread = new Thread(() => result = body());
+        thread.Start();
+        thread.Join();
+        return result;
     }
 
     static void ExpectThrows<T>(Action call, Func<T, bool> check, string what) where T : Exception
@@ -95,15 +138,49 @@ static class BindingTests
         ["TVK_StepReport.dx"] = "DX", ["TVK_StepReport.dy"] = "DY",
     };
 
+    // C constant prefixes -> the C# enum that carries them.
+    static readonly Dictionary<string, Type> EnumPrefixes = new Dictionary<string, Type>
+    {
+        ["TVK_E_"] = typeof(ErrorCode),
+        ["TVK_ANSWERS_"] = typeof(Answers),
+    };
+
+    static readonly Dictionary<string, string> EnumMembers = new Dictionary<string, string>
+    {
+        ["TVK_E_ARG"] = "Argument", ["TVK_E_IO"] = "IO", ["TVK_E_NOMEM"] = "NoMemory",
+    };
+
+    // The C# enum member of a C constant this test checks, from the table
+    // or by its name's last part.
+    static bool EnumMemberOf(string constant, out object member)
+    {
+        member = null;
+        foreach (var prefix in EnumPrefixes)
+        {
+            if (!constant.StartsWith(prefix.Key))
+                continue;
+            if (!EnumMembers.TryGetValue(constant, out string name))
+                name = PascalCase(constant.Substring(prefix.Key.Length));
+            member = Enum.Parse(prefix.Value, name);
+            return true;
+        }
+        return false;
+    }
+
+    static string PascalCase(string snakeCase)
+    {
+        var name = new System.Text.StringBuilder();
+        foreach (var word in snakeCase.Split('_'))
+            name.Append(char.ToUpperInvariant(word[0])).Append(word.Substring(1).ToLowerInvariant());
+        return name.ToString();
+    }
+
     // The C# field of a C member: from the table, else snake_case to PascalCase.
     static string FieldOf(string member)
     {
         if (Fields.TryGetValue(member, out string field))
             return field;
-        var name = new System.Text.StringBuilder();
-        foreach (var word in member.Substring(member.IndexOf('.') + 1).Split('_'))
-            name.Append(char.ToUpperInvariant(word[0])).Append(word.Substring(1));
-        return name.ToString();
+        return PascalCase(member.Substring(member.IndexOf('.') + 1));
     }
 
     static void RecordsMatchTheHeaders(string probe)
@@ -129,6 +206,10 @@ static class BindingTests
                     int at = (int)Marshal.OffsetOf(Records[record], FieldOf(parts[1]));
                     Expect(at == value, $"offset of {parts[1]} == {value}, not {at}");
                     offsets++;
+                }
+                else if (parts[0] == "const" && EnumMemberOf(parts[1], out object member))
+                {
+                    Expect(Convert.ToInt32(member) == value, $"{member.GetType().Name}.{member} == {parts[1]} {value}");
                 }
             }
             process.WaitForExit();
@@ -326,8 +407,8 @@ static class BindingTests
         Expect(!Diagnostics.Active, "no capture left behind");
         using (var session = new Session(0, 0, none, c => { }))
         {
-            ExpectThrows<TavrelException>(() => new Session(0, 1, none, c => { }),
-                                          e => e.Code == ErrorCode.Busy, "a second session refused");
+            ExpectThrows<TavrelBusyException>(() => new Session(0, 1, none, c => { }),
+                                              e => e.Code == ErrorCode.Busy, "a second session refused");
             // The refused one must not have let go of the running session's callbacks.
             GC.Collect();
             GC.WaitForPendingFinalizers();
@@ -336,8 +417,8 @@ static class BindingTests
                                                       e => e.ParamName == "command", "command 9 refused");
             session.Command(HostCommand.End);
             Expect(session.Outcome == Outcome.Stopped, "End to stop the session");
-            ExpectThrows<TavrelException>(() => session.Step(), e => e.Code == ErrorCode.State,
-                                          "no step after the end");
+            ExpectThrows<TavrelStateException>(() => session.Step(), e => e.Code == ErrorCode.State,
+                                               "no step after the end");
         }
     }
 
@@ -350,8 +431,8 @@ static class BindingTests
             using (var session = new Session(0, 0, feeder.Camera, feeder.Vibrate, options))
             {
                 session.Step();
-                ExpectThrows<TavrelException>(() => Diagnostics.ToLines(line => { }),
-                                              e => e.Code == ErrorCode.Busy, "a second capture refused");
+                ExpectThrows<TavrelBusyException>(() => Diagnostics.ToLines(line => { }),
+                                                  e => e.Code == ErrorCode.Busy, "a second capture refused");
                 // The refused one must not have let go of the running capture's function.
                 int delivered = lines.Count;
                 GC.Collect();
@@ -363,5 +444,420 @@ static class BindingTests
         Expect(lines.Contains("Logic Init"), "the line 'Logic Init'");
         Expect(lines.Exists(line => line.Contains("Task Run")), "a 'Task Run' line");
         Expect(!Diagnostics.Active, "the capture stopped with the session");
+    }
+
+    // The kit's own functions on a raw handle, to see that a released one is
+    // refused: each acts on its object when it is still live.
+    static class Raw
+    {
+        const string Kit = "libtavrel_hostkit.so.1";
+        public const int HandleRefused = -10;
+
+        [DllImport(Kit)] public static extern int tvk_session_end(IntPtr session);
+        [DllImport(Kit)] public static extern int tvk_recorder_close(IntPtr recorder);
+        [DllImport(Kit)] public static extern int tvk_sim_place(IntPtr sim, float x, float y);
+    }
+
+    static Camera NoPart = (out float x, out float y) =>
+    {
+        x = y = 0;
+        return false;
+    };
+
+    static string TempPath(string name) => Path.Combine(Path.GetTempPath(), $"tavrel-dotnet-{Process.GetCurrentProcess().Id}-{name}");
+
+    // A kind of kit object: how to make one, a call that needs it live, and
+    // whether the one a token named is gone (the check may act on a live one).
+    sealed class Owned
+    {
+        public string Name;
+        public Func<IDisposable> Make;
+        public Action<IDisposable> Use;
+        public Func<IDisposable, Func<bool>> ReleasedCheck;
+    }
+
+    static readonly Owned[] OwnedKinds =
+    {
+        new Owned
+        {
+            Name = "session",
+            Make = () => new Session(0, 0, NoPart, c => { }),
+            Use = o => ((Session)o).Step(),
+            ReleasedCheck = o =>
+            {
+                IntPtr token = ((Session)o).Handle.DangerousGetHandle();
+                return () => Raw.tvk_session_end(token) == Raw.HandleRefused && !Diagnostics.Active;
+            },
+        },
+        new Owned
+        {
+            Name = "capture",
+            Make = () => Diagnostics.Discard(),
+            Use = o => ((Diagnostics)o).Pump(),
+            ReleasedCheck = o => () => !Diagnostics.Active,
+        },
+        new Owned
+        {
+            Name = "recorder",
+            Make = () => new Recorder(TempPath("owned.csv"), 0, 0),
+            Use = o => ((Recorder)o).Write(0, Kit.NewStepReport(), false),
+            ReleasedCheck = o =>
+            {
+                IntPtr token = ((Recorder)o).Handle.DangerousGetHandle();
+                return () => Raw.tvk_recorder_close(token) == Raw.HandleRefused;
+            },
+        },
+        new Owned
+        {
+            Name = "simulated feeder",
+            Make = () => new SimFeeder(0, 1, 1),
+            Use = o => ((SimFeeder)o).Place(10, 10),
+            ReleasedCheck = o =>
+            {
+                IntPtr token = ((SimFeeder)o).Handle.DangerousGetHandle();
+                return () => Raw.tvk_sim_place(token, 0, 0) == Raw.HandleRefused;
+            },
+        },
+    };
+
+    static void ObjectsAreReleasedOnce()
+    {
+        foreach (var kind in OwnedKinds)
+        {
+            Row(kind.Name + " forgotten", () =>
+            {
+                var released = OnItsOwnThread(() => kind.ReleasedCheck(kind.Make()));
+                CollectForgotten();
+                Expect(released(), "the collector to release it");
+            });
+            Row(kind.Name + " disposed twice", () =>
+            {
+                var first = kind.Make();
+                var released = kind.ReleasedCheck(first);
+                first.Dispose();
+                first.Dispose();
+                Expect(released(), "Dispose to release it");
+                ExpectThrows<ObjectDisposedException>(() => kind.Use(first), e => true, "no use after Dispose");
+                using (var next = kind.Make())
+                {
+                    first.Dispose();
+                    kind.Use(next);
+                }
+            });
+        }
+    }
+
+    static void DisposeWaitsForTheStep()
+    {
+        var inside = new ManualResetEvent(false);
+        var carryOn = new ManualResetEvent(false);
+        Camera waiting = (out float x, out float y) =>
+        {
+            inside.Set();
+            carryOn.WaitOne();
+            x = y = 0;
+            return false;
+        };
+        var session = new Session(0, 0, waiting, c => { });
+        string stepEnded = "not at all";
+        var stepper = new Thread(() =>
+        {
+            try
+            {
+                session.Step();
+                stepEnded = "normally";
+            }
+            catch (Exception error)
+            {
+                stepEnded = error.ToString();
+            }
+        });
+        stepper.Start();
+        inside.WaitOne();
+        session.Dispose();
+        carryOn.Set();
+        stepper.Join();
+        Expect(stepEnded == "normally", "the step under way to end normally, it ended " + stepEnded);
+        ExpectThrows<ObjectDisposedException>(() => session.Step(), e => true, "no step after Dispose");
+        using (var next = new Session(0, 1, NoPart, c => { }))
+            next.Step();
+    }
+
+    // A session that waits, inside the camera callback, on another thread
+    // for the thread to be told to act.
+    sealed class BlockedStep : IDisposable
+    {
+        readonly ManualResetEvent _inside = new ManualResetEvent(false);
+        readonly ManualResetEvent _carryOn = new ManualResetEvent(false);
+        readonly Thread _stepper;
+        public readonly Session Session;
+
+        public BlockedStep()
+        {
+            Camera waiting = (out float x, out float y) =>
+            {
+                _inside.Set();
+                _carryOn.WaitOne();
+                x = y = 0;
+                return false;
+            };
+            Session = new Session(0, 0, waiting, c => { });
+            _stepper = new Thread(() => Session.Step());
+            _stepper.Start();
+            _inside.WaitOne();
+        }
+
+        public void Dispose()
+        {
+            _carryOn.Set();
+            _stepper.Join();
+            Session.Dispose();
+        }
+    }
+
+    // Provoke one refusal; the exception it must give and the function the
+    // kit's message names.
+    sealed class Refusal
+    {
+        public string Name;
+        public Action Provoke;
+        public Type Exception;
+        public string Function;
+    }
+
+    static readonly Refusal[] Refusals =
+    {
+        new Refusal
+        {
+            Name = "a second session",
+            Provoke = () =>
+            {
+                using (new Session(0, 0, NoPart, c => { }))
+                    new Session(0, 1, NoPart, c => { });
+            },
+            Exception = typeof(TavrelBusyException),
+            Function = "tvk_session_start",
+        },
+        new Refusal
+        {
+            Name = "a step after the end",
+            Provoke = () =>
+            {
+                using (var session = new Session(0, 0, NoPart, c => { }))
+                {
+                    session.Command(HostCommand.End);
+                    session.Step();
+                }
+            },
+            Exception = typeof(TavrelStateException),
+            Function = "tvk_session_step",
+        },
+        new Refusal
+        {
+            Name = "a trace in a missing folder",
+            Provoke = () => new Recorder(Path.Combine(TempPath("no-folder"), "trace.csv"), 0, 0),
+            Exception = typeof(TavrelIOException),
+            Function = "tvk_recorder_open",
+        },
+        new Refusal
+        {
+            Name = "a trace row at a time that is no number",
+            Provoke = () =>
+            {
+                using (var recorder = new Recorder(TempPath("nan.csv"), 0, 0))
+                    recorder.Write(double.NaN, Kit.NewStepReport(), false);
+            },
+            Exception = typeof(TavrelArgumentException),
+            Function = "tvk_recorder_write",
+        },
+        new Refusal
+        {
+            Name = "a command from inside the camera",
+            Provoke = () =>
+            {
+                Session self = null;
+                Camera commanding = (out float x, out float y) =>
+                {
+                    self.Command(HostCommand.Restart);
+                    x = y = 0;
+                    return false;
+                };
+                using (self = new Session(0, 0, commanding, c => { }))
+                    self.Step();
+            },
+            Exception = typeof(TavrelReentryException),
+            Function = "tvk_session_command",
+        },
+        new Refusal
+        {
+            Name = "a command while a step runs on another thread",
+            Provoke = () =>
+            {
+                using (var blocked = new BlockedStep())
+                    blocked.Session.Command(HostCommand.Restart);
+            },
+            Exception = typeof(TavrelThreadException),
+            Function = "tvk_session_command",
+        },
+    };
+
+    static void RefusalsAreTheirOwnExceptions()
+    {
+        foreach (var refusal in Refusals)
+        {
+            Row(refusal.Name, () =>
+            {
+                ExpectThrows<TavrelException>(refusal.Provoke, e =>
+                    e.GetType() == refusal.Exception && e.Function == refusal.Function &&
+                    e.KitMessage.StartsWith(refusal.Function + ": ") && e.Message.Contains(e.KitMessage),
+                    $"{refusal.Exception.Name} from {refusal.Function} with the kit's message");
+                Expect(!Diagnostics.Active, "no capture left behind");
+            });
+        }
+        var classes = new HashSet<Type>();
+        foreach (ErrorCode code in Enum.GetValues(typeof(ErrorCode)))
+        {
+            if (code == ErrorCode.Ok)
+                continue;
+            var error = Errors.For(code, "f", "");
+            Expect(error.Code == code && classes.Add(error.GetType()) && error.GetType() != typeof(TavrelException),
+                   $"a class of its own for {code}");
+        }
+    }
+
+    // A callback of a session that waits, the first time it runs, to be aborted.
+    sealed class AbortedCallback
+    {
+        public string Name;
+        public Func<Action, SessionOptions, Camera, Action<FeederCommand>, Session> Start;
+    }
+
+    static readonly AbortedCallback[] AbortedCallbacks =
+    {
+        new AbortedCallback
+        {
+            Name = "camera",
+            Start = (wait, options, camera, feeder) => new Session(0, 0, (out float x, out float y) =>
+            {
+                wait();
+                return camera(out x, out y);
+            }, feeder, options),
+        },
+        new AbortedCallback
+        {
+            Name = "feeder",
+            Start = (wait, options, camera, feeder) => new Session(0, 0, camera, command =>
+            {
+                wait();
+                feeder(command);
+            }, options),
+        },
+        new AbortedCallback
+        {
+            Name = "diagnostics lines",
+            Start = (wait, options, camera, feeder) =>
+            {
+                options.DiagnosticsLines = line => wait();
+                return new Session(0, 0, camera, feeder, options);
+            },
+        },
+    };
+
+    static void AbortInsideCallbackIsSurvived()
+    {
+        foreach (var callback in AbortedCallbacks)
+        {
+            Row(callback.Name, () =>
+            {
+                var inside = new ManualResetEvent(false);
+                int waits = 0;
+                Action wait = () =>
+                {
+                    if (Interlocked.Increment(ref waits) != 1)
+                        return;
+                    inside.Set();
+                    Thread.Sleep(Timeout.Infinite);
+                };
+                string ended = "not at all";
+                var host = new Thread(() =>
+                {
+                    try
+                    {
+                        using (var feeder = FeederFor(0, 0, out float startX, out float startY))
+                        using (var session = callback.Start(wait, new SessionOptions(), feeder.Camera, feeder.Vibrate))
+                            session.Run();
+                        ended = "by running out";
+                    }
+                    catch (ThreadAbortException abort)
+                    {
+                        ended = "aborted " + abort.ExceptionState;
+                    }
+                    catch (Exception error)
+                    {
+                        ended = error.ToString();
+                    }
+                });
+                host.Start();
+                inside.WaitOne();
+                host.Abort("by the test");
+                host.Join();
+                Expect(ended == "aborted by the test", "the host thread aborted with its state, it ended " + ended);
+                Expect(!Diagnostics.Active, "the aborted session's capture stopped");
+                using (var feeder = FeederFor(0, 1, out float startX, out float startY))
+                using (var next = new Session(0, 1, feeder.Camera, feeder.Vibrate))
+                    Expect(next.Step().Outcome == Outcome.Running, "a new session to step");
+            });
+        }
+    }
+
+    static void HostAnswersLeaveStatusesToTheHost()
+    {
+        foreach (var answers in new[] { Answers.Standard, Answers.Host })
+        {
+            Row(answers.ToString(), () =>
+            {
+                bool verified = false;
+                using (var feeder = FeederFor(0, 8, out float startX, out float startY))
+                using (var session = new Session(0, 8, feeder.Camera, feeder.Vibrate,
+                                                 new SessionOptions { Answers = answers, MaxSteps = 3000 }))
+                {
+                    session.Arrived += (sender, e) => feeder.Place(startX, startY);
+                    session.Stepped += (sender, e) => verified |= e.Report.Status.Take(e.Report.StatusCount)
+                                                                  .Contains((int)Status.Verified);
+                    var last = session.Run();
+                    Expect(verified == (answers == Answers.Standard),
+                           answers == Answers.Standard ? "the driver to ask for verification"
+                                                       : "no verification nobody asked for");
+                    Expect((last.Outcome == Outcome.Tuned) == (answers == Answers.Standard),
+                           "tuned only when the driver answers, got " + last.Outcome);
+                }
+            });
+        }
+    }
+
+    static void TraceAppearsAtCloseOnly()
+    {
+        foreach (bool close in new[] { true, false })
+        {
+            Row(close ? "closed" : "disposed", () =>
+            {
+                string path = TempPath("trace.csv");
+                File.Delete(path);
+                const int steps = 5;
+                using (var feeder = FeederFor(0, 0, out float startX, out float startY))
+                using (var session = new Session(0, 0, feeder.Camera, feeder.Vibrate))
+                using (var recorder = new Recorder(path, 0, 0))
+                {
+                    for (int step = 0; step < steps; step++)
+                        recorder.Write(Kit.ClockSeconds(), session.Step(), false);
+                    if (close)
+                        recorder.Close();
+                }
+                Expect(File.Exists(path) == close, close ? "the trace" : "no file");
+                if (close)
+                    Expect(File.ReadAllLines(path).Length == steps + 1, "a header and a row per step");
+                File.Delete(path);
+            });
+        }
     }
 }
