@@ -12,14 +12,31 @@ The binding loads the same shared libraries a C host links: ``libtavrel``
         last = session.run(put_back=lambda: feeder.place(*start))
     print(last.outcome.name, last.reason)
 
-The library has no threads: use it from one thread, and run one session at a
-time per process. See docs/integrating.md in the source tree.
+The library has no threads: each object serves the thread that made it, and
+one session runs at a time per process. A kit failure raises a subclass of
+:class:`TavrelError`, one per result code. See docs/integrating.md in the
+source tree.
 """
 
 from . import native, sim
 from ._version import __version__
 from .capture import Capture, capture_active, capture_lines, capture_to_file, discard_diagnostics
-from .errors import ErrorCode, TavrelError
+from .errors import (
+    ArgumentError,
+    BusyError,
+    CallbackError,
+    ErrorCode,
+    HandleError,
+    KitIOError,
+    LayoutError,
+    LibraryError,
+    OutOfMemoryError,
+    ReentryError,
+    SizeError,
+    StateError,
+    TavrelError,
+    ThreadError,
+)
 from .geometry import Geometry, area_of, geometry, in_target, start_point
 from .records import (
     Area,
@@ -39,30 +56,42 @@ from .session import Session
 from .sim import SimFeeder
 
 
-def kit_version():
+def kit_version() -> str:
     """The loaded host kit's version, the same as the library's."""
     return native.ffi.string(native.kit.tvk_version()).decode("ascii")
 
 
 __all__ = [
     "Area",
+    "ArgumentError",
+    "BusyError",
+    "CallbackError",
     "Capture",
     "Command",
     "ErrorCode",
     "Event",
     "Geometry",
+    "HandleError",
     "HostCommand",
+    "KitIOError",
+    "LayoutError",
+    "LibraryError",
     "LogicParams",
     "MotorUse",
     "MotorWords",
+    "OutOfMemoryError",
     "Outcome",
     "Recorder",
+    "ReentryError",
     "Session",
     "SimFeeder",
+    "SizeError",
+    "StateError",
     "Status",
     "StepReport",
     "TaskState",
     "TavrelError",
+    "ThreadError",
     "__version__",
     "area_of",
     "capture_active",

@@ -14,10 +14,13 @@ Where the libraries are looked for, first match wins:
 3. the system loader (an installed library).
 """
 
+from __future__ import annotations
+
 import ctypes.util
 import os
 import sys
 from pathlib import Path
+from typing import Any, Dict, List, Optional
 
 import cffi
 
@@ -80,10 +83,16 @@ enum {
     TVK_E_IO = -4,
     TVK_E_LIBRARY = -5,
     TVK_E_CALLBACK = -6,
-    TVK_E_NOMEM = -7
+    TVK_E_NOMEM = -7,
+    TVK_E_SIZE = -8,
+    TVK_E_LAYOUT = -9,
+    TVK_E_HANDLE = -10,
+    TVK_E_REENTRY = -11,
+    TVK_E_THREAD = -12
 };
 
 const char *tvk_strerror(int code);
+const char *tvk_errmsg(void);
 const char *tvk_version(void);
 
 enum {
@@ -187,7 +196,7 @@ int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport
 int tvk_session_command(TVK_Session *session, int command);
 int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params);
 int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason_size);
-void tvk_session_end(TVK_Session *session);
+int tvk_session_end(TVK_Session *session);
 
 typedef struct TVK_Recorder TVK_Recorder;
 
@@ -255,13 +264,13 @@ int tvk_sim_feeder_cb(void *user, const ST_HostFedColC *command);
 """
 
 # The sizes every host must agree on, byte for byte.
-RECORD_SIZES = {"ST_HostMateInf": 12, "ST_HostFedColC": 40, "ST_HostLogicParam": 16}
+RECORD_SIZES: Dict[str, int] = {"ST_HostMateInf": 12, "ST_HostFedColC": 40, "ST_HostLogicParam": 16}
 
 ffi = cffi.FFI()
 ffi.cdef(CDEF)
 
 
-def _checkout_build_dir():
+def _checkout_build_dir() -> Optional[Path]:
     """The build tree of the source checkout this package runs from, or None."""
     checkout = Path(__file__).resolve().parents[2]
     if (checkout / "host" / "tavrel.h").is_file():
@@ -269,7 +278,7 @@ def _checkout_build_dir():
     return None
 
 
-def _system_names(stem):
+def _system_names(stem: str) -> List[str]:
     """File names the system loader knows the library by on this platform."""
     if sys.platform == "win32":
         return [f"{stem}.dll"]
@@ -278,7 +287,7 @@ def _system_names(stem):
     return [f"lib{stem}.so.1", f"lib{stem}.so"]
 
 
-def _open(stem, variable, build_subdir):
+def _open(stem: str, variable: str, build_subdir: str) -> Any:
     """Opens one library: from the environment, the build tree or the system."""
     explicit = os.environ.get(variable)
     if explicit:
@@ -307,7 +316,7 @@ def _open(stem, variable, build_subdir):
     )
 
 
-def _check_record_sizes():
+def _check_record_sizes() -> None:
     """Refuses to run on a platform whose layout differs from the library's."""
     for record, size in RECORD_SIZES.items():
         if ffi.sizeof(record) != size:

@@ -4,14 +4,18 @@ Every number here comes from the C declarations (``native``); the classes only
 give them names and convert records to and from their C layout.
 """
 
+from __future__ import annotations
+
 import dataclasses
 import enum
-from typing import NamedTuple, Optional, Tuple
+from typing import Any, NamedTuple, Optional, Tuple, Type, TypeVar, Union
 
 from . import errors
 from .native import ffi, kit, lib
 
 WORD_MAX = 0xFFFF
+
+Kind = TypeVar("Kind", bound=enum.IntEnum)
 
 
 class TaskState(enum.IntEnum):
@@ -87,7 +91,7 @@ class Outcome(enum.IntEnum):
     STOPPED = kit.TVK_STOPPED
 
 
-def as_enum(kind, value):
+def as_enum(kind: Type[Kind], value: int) -> Union[Kind, int]:
     """``value`` as a member of ``kind``, or the plain int for a value it lacks."""
     try:
         return kind(value)
@@ -95,7 +99,7 @@ def as_enum(kind, value):
         return int(value)
 
 
-def new_record(ctype):
+def new_record(ctype: str) -> Any:
     """A zeroed kit record with its leading size member set."""
     record = ffi.new(f"{ctype} *")
     record.size = ffi.sizeof(ctype)
@@ -115,16 +119,16 @@ class Command(NamedTuple):
     """A feeder command: the action, four motors' words and the run time."""
 
     action: int
-    motors: Tuple[MotorWords, MotorWords, MotorWords, MotorWords]
+    motors: Tuple[MotorWords, ...]
     run_time: int
 
     @classmethod
-    def from_c(cls, record):
+    def from_c(cls, record: Any) -> Command:
         """Reads an ``ST_HostFedColC``."""
         motors = tuple(MotorWords(*record.u16MotParam[motor]) for motor in range(4))
         return cls(record.enAct, motors, record.u16RunTim)
 
-    def to_c(self):
+    def to_c(self) -> Any:
         """A new ``ST_HostFedColC *`` with this command, its filler zero."""
         errors.whole("command action", self.action, 0, kit.TVK_ACTION_COUNT - 1)
         if len(self.motors) != kit.TVK_MOTOR_COUNT:
@@ -151,7 +155,7 @@ class LogicParams(NamedTuple):
     run_time: int
 
     @classmethod
-    def from_c(cls, record):
+    def from_c(cls, record: Any) -> LogicParams:
         """Reads an ``ST_HostLogicParam``."""
         return cls(
             record.u16AmpInit,
@@ -161,7 +165,7 @@ class LogicParams(NamedTuple):
             record.u16FedRunTim,
         )
 
-    def to_c(self):
+    def to_c(self) -> Any:
         """A new ``ST_HostLogicParam *`` with these values."""
         record = ffi.new("ST_HostLogicParam *")
         record.u16AmpInit = errors.whole("amp_init", self.amp_init, 0, WORD_MAX)
@@ -181,17 +185,17 @@ class StepReport:
     """
 
     step: int
-    task: TaskState
+    task: Union[TaskState, int]
     seen: bool
     x: float
     y: float
     dx: float
     dy: float
-    area: Optional[Area]
-    statuses: Tuple[Status, ...]
-    host_command: Optional[HostCommand]
+    area: Union[Area, int, None]
+    statuses: Tuple[Union[Status, int], ...]
+    host_command: Union[HostCommand, int, None]
     events: Event
-    outcome: Outcome
+    outcome: Union[Outcome, int]
     vibrations: int
     commanded: bool
     command: Optional[Command]
@@ -200,7 +204,7 @@ class StepReport:
     raw: bytes = dataclasses.field(repr=False, compare=False)
 
     @classmethod
-    def from_c(cls, record, time_s=None):
+    def from_c(cls, record: Any, time_s: Optional[float] = None) -> StepReport:
         """Reads a ``TVK_StepReport``; keeps its bytes for the recorder."""
         count = min(record.status_count, kit.TVK_STATUS_MAX)
         return cls(
@@ -226,7 +230,7 @@ class StepReport:
             raw=bytes(ffi.buffer(record)),
         )
 
-    def to_c(self):
+    def to_c(self) -> Any:
         """A new ``TVK_StepReport *`` holding this report's bytes."""
         record = ffi.new("TVK_StepReport *")
         ffi.buffer(record)[:] = self.raw
