@@ -9,110 +9,131 @@ time of the capture, so ``print`` still reaches the terminal. One capture at
 a time.
 """
 
+from __future__ import annotations
+
 import io
 import os
 import sys
+from typing import Any, Callable, Optional, TextIO, Union
 
 from . import errors
-from ._callbacks import HeldErrors
+from ._callbacks import HeldErrors, weak_callback
+from ._lifetime import Native
 from .native import ffi, kit
 
+Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
-def capture_active():
+
+def capture_active() -> bool:
     """True while a capture (from this binding or any other code) is active."""
     return bool(kit.tvk_capture_active())
 
 
 class Capture:
-    """An active capture; stop it with :meth:`stop` or by leaving ``with``."""
+    """An active capture; stop it with :meth:`stop`, by leaving ``with``, or by dropping it.
 
-    # The capture now active: the kit holds its line function until it
-    # stops, so the function must outlive a Capture the program dropped.
-    _current = None
+    It serves the thread that started it only.
+    """
 
-    def __init__(self, start, what):
-        self._held = HeldErrors()
-        self._line_fn = None
+    def __init__(
+        self,
+        what: str,
+        start: Callable[[Any], int],
+        function: Optional[Callable[[str], object]] = None,
+    ) -> None:
         self.what = what
+        self._held = HeldErrors()
+        self._function = function
+        # The kit holds the line function until the capture stops; it reaches
+        # this object weakly, so a function that refers back leaves it collectable.
+        deliver = weak_callback(self, "the diagnostics line function", Capture._deliver, None)
+        line_fn = ffi.callback("TVK_LineFn", deliver) if function is not None else ffi.NULL
         # Python's buffered text goes out before descriptor 1 moves.
-        self._stdout = _PythonStdout()
+        stdout = _PythonStdout()
         try:
-            errors.check(start(self), f"capture {what}")
+            errors.check(start(line_fn), f"capture {what}")
         except BaseException:
-            self._stdout.restore()
+            stdout.restore()
             raise
-        self._stdout.divert()
-        self.active = True
-        Capture._current = self
+        stdout.divert()
+        self._native = Native(self, f"the capture {what}", "has stopped", _stop, line_fn, stdout)
 
-    def __enter__(self):
+    def __enter__(self) -> Capture:
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> None:
         self.stop()
 
-    def pump(self):
+    @property
+    def active(self) -> bool:
+        """True until the capture stops."""
+        return self._native.alive
+
+    def pump(self) -> None:
         """Delivers the complete lines collected so far (callback captures)."""
+        self._native.own("pump the capture")
         if self.active:
-            kit.tvk_capture_pump()
+            errors.check(kit.tvk_capture_pump(), f"pump the capture {self.what}")
         self.raise_held()
 
-    def raise_held(self):
+    def raise_held(self) -> None:
         """Raises an exception the line function raised, if any."""
         self._held.raise_held()
 
-    def stop(self):
+    def stop(self) -> None:
         """Delivers what is left and gives descriptor 1 back. Idempotent."""
-        if not self.active:
-            return
-        self.active = False
-        Capture._current = None
-        try:
-            errors.check(kit.tvk_capture_stop(), f"stop capture {self.what}")
-        finally:
-            self._stdout.restore()
-            self._line_fn = None
+        self._native.own("stop the capture")
+        taken = self._native.take()
+        if taken is not None:
+            _stop(*taken)
         self.raise_held()
 
-    def _lines_to(self, function):
-        """Starts a callback capture that hands decoded lines to ``function``."""
-
-        def deliver(_user, line, length):
-            function(ffi.unpack(line, length).decode("utf-8", "replace"))
-
-        self._line_fn = ffi.callback(
-            "TVK_LineFn", self._held.guard("the diagnostics line function", deliver, None)
-        )
-        return kit.tvk_capture_to_callback(self._line_fn, ffi.NULL)
+    def _deliver(self, _user: object, line: Any, length: int) -> None:
+        assert self._function is not None  # only callback captures have a line function
+        self._function(ffi.unpack(line, length).decode("utf-8", "replace"))
 
 
-def capture_to_file(path, append=False):
+def _stop(_line_fn: object, stdout: _PythonStdout) -> None:
+    """Stops the kit's capture; ``_line_fn`` stays alive until then."""
+    try:
+        errors.check(kit.tvk_capture_stop(), "stop the capture")
+    finally:
+        stdout.restore()
+
+
+def capture_to_file(path: Path, append: bool = False) -> Capture:
     """Captures the library's text into the file at ``path`` (created or truncated)."""
     encoded = os.fsencode(os.fspath(path))
-    return Capture(lambda _: kit.tvk_capture_to_file(encoded, 1 if append else 0), f"to {path}")
+    flags = 1 if append else 0
+    return Capture(f"to {os.fsdecode(encoded)}", lambda _: kit.tvk_capture_to_file(encoded, flags))
 
 
-def capture_lines(function):
+def capture_lines(function: Callable[[str], object]) -> Capture:
     """Captures the library's text and calls ``function(line)`` per line.
 
     Lines are delivered during session steps and by :meth:`Capture.pump`.
     """
     if not callable(function):
         raise TypeError(f"function must be callable, got {function!r}")
-    return Capture(lambda capture: capture._lines_to(function), "to a function")
+    return Capture("to a function", _to_callback, function)
 
 
-def discard_diagnostics():
+def _to_callback(line_fn: Any) -> int:
+    return kit.tvk_capture_to_callback(line_fn, ffi.NULL)
+
+
+def discard_diagnostics() -> Capture:
     """Discards the library's text until the capture stops."""
-    return Capture(lambda _: kit.tvk_capture_discard(), "to nowhere")
+    return Capture("to nowhere", lambda _: kit.tvk_capture_discard())
 
 
 class _PythonStdout:
     """Keeps Python's ``sys.stdout`` on the original descriptor 1 during a capture."""
 
-    def __init__(self):
-        self._saved = sys.stdout if _writes_to_descriptor_1(sys.stdout) else None
-        self._stream = None
+    def __init__(self) -> None:
+        diverted = _writes_to_descriptor_1(sys.stdout)
+        self._saved: Optional[TextIO] = sys.stdout if diverted else None
+        self._stream: Optional[TextIO] = None
         if self._saved is not None:
             self._saved.flush()
             self._stream = open(  # closed by restore()
@@ -124,22 +145,22 @@ class _PythonStdout:
                 closefd=True,
             )
 
-    def divert(self):
+    def divert(self) -> None:
         """Points ``sys.stdout`` at the copy of the original descriptor 1."""
         if self._stream is not None:
             sys.stdout = self._stream
 
-    def restore(self):
+    def restore(self) -> None:
         """Gives ``sys.stdout`` back and drops the copy."""
         if self._stream is not None:
             self._stream.flush()
-            if sys.stdout is self._stream:
+            if sys.stdout is self._stream and self._saved is not None:
                 sys.stdout = self._saved
             self._stream.close()
             self._stream = None
 
 
-def _writes_to_descriptor_1(stream):
+def _writes_to_descriptor_1(stream: Optional[TextIO]) -> bool:
     try:
         return stream is not None and stream.fileno() == 1
     except (AttributeError, ValueError, io.UnsupportedOperation):

@@ -1,49 +1,58 @@
 """A tuning session over the kit's session driver."""
 
+from __future__ import annotations
+
 import os
-import weakref
+from typing import Any, Callable, Iterator, Optional, Tuple, Union
 
 from . import errors
-from ._callbacks import HeldErrors
-from .capture import capture_active, capture_lines, capture_to_file, discard_diagnostics
-from .geometry import geometry
+from ._callbacks import HeldErrors, weak_callback
+from ._lifetime import Native
+from .capture import Capture, capture_active, capture_lines, capture_to_file, discard_diagnostics
+from .geometry import Geometry, geometry
 from .native import ffi, kit, lib
 from .records import Command, HostCommand, LogicParams, Outcome, StepReport, new_record
 
 INT32_MAX = 2**31 - 1
 
+CameraAnswer = Optional[Tuple[Any, ...]]
+Diagnostics = Union[None, str, bytes, "os.PathLike[str]", Callable[[str], object]]
+
 
 class Session:
     """Tunes one action of one feeder model through the kit's session driver.
 
-    ``camera()`` returns the part's position as ``(x, y)``, or None when the
-    camera does not see it. ``feeder(command)`` runs a :class:`Command`. The
-    driver gives the standard answers (verify when tuned, success or restart
-    after the verification), stops at the step budget ``max_steps`` and
-    declares the action failed early once every driven motor has swept its
-    whole frequency window ``verdict_sweeps`` times at its top amplitude (None
-    keeps the kit's defaults; 0 turns either off).
+    ``camera()`` returns the part's position as ``(x, y)`` (or ``(x, y,
+    seen)``), or None when the camera does not see it; coordinates must fit a
+    C float. ``feeder(command)`` runs a :class:`Command`. The driver gives the
+    standard answers (verify when tuned, success or restart after the
+    verification), stops at the step budget ``max_steps`` and declares the
+    action failed early once every driven motor has swept its whole frequency
+    window ``verdict_sweeps`` times at its top amplitude (None keeps the kit's
+    defaults; 0 turns either off).
 
     The library's diagnostic text is discarded unless ``diagnostics`` is a
     path (the text goes to that file) or a function (called with each line);
     a capture the program already runs is left as it is.
 
     The library holds one session per process: end a session (``with``, or
-    :meth:`end`) before starting the next. An exception raised by a callback
-    is re-raised to the caller of :meth:`step` or :meth:`run`.
+    :meth:`end`) before starting the next; one the program drops is ended when
+    Python collects it. A session serves the thread that started it only. An
+    exception raised by a callback is re-raised to the caller of :meth:`step`
+    or :meth:`run`.
     """
 
     def __init__(
         self,
-        model,
-        action,
-        camera,
-        feeder,
+        model: int,
+        action: int,
+        camera: Callable[[], CameraAnswer],
+        feeder: Callable[[Command], object],
         *,
-        max_steps=None,
-        verdict_sweeps=None,
-        diagnostics=None,
-    ):
+        max_steps: Optional[int] = None,
+        verdict_sweeps: Optional[int] = None,
+        diagnostics: Diagnostics = None,
+    ) -> None:
         model, action = errors.model_action(model, action)
         if not callable(camera):
             raise TypeError(f"camera must be callable, got {camera!r}")
@@ -57,49 +66,58 @@ class Session:
             config.verdict_sweeps = errors.whole("verdict_sweeps", verdict_sweeps, 0, INT32_MAX)
         self.model = model
         self.action = action
+        self._camera = camera
+        self._feeder = feeder
         self._held = HeldErrors()
         self._calling = False
-        callbacks = _host_callbacks(self._held, camera, feeder)
+        # The kit holds these until the session ends; they reach this object
+        # weakly, so a camera that refers back to it leaves it collectable.
+        callbacks = (
+            ffi.callback(
+                "TVK_CameraFn",
+                weak_callback(self, "the camera callback", Session._report_position, -1),
+            ),
+            ffi.callback(
+                "TVK_FeederFn",
+                weak_callback(self, "the feeder callback", Session._run_command, -1),
+            ),
+        )
         config.camera, config.feeder = callbacks
-        capture = _start_diagnostics(diagnostics)
+        self._capture = _start_diagnostics(diagnostics)
         out = ffi.new("TVK_Session **")
         try:
             errors.check(kit.tvk_session_start(config, out), "start a session (one per process)")
         except BaseException:
-            if capture is not None:
-                capture.stop()
+            if self._capture is not None:
+                self._capture.stop()
             raise
-        self._capture = capture
-        # The finalizer holds the callbacks for as long as the kit may call
-        # them, and ends a session the program dropped without ending it.
-        self._end = weakref.finalize(self, _end_session, out[0], capture, callbacks)
         self._handle = out[0]
+        self._native = Native(self, "the session", "has ended", _end_session, out[0], callbacks)
 
-    def __enter__(self):
+    def __enter__(self) -> Session:
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> None:
         self.end()
 
     @property
-    def active(self):
+    def active(self) -> bool:
         """True until the session is ended."""
-        return self._end.alive
+        return self._native.alive
 
     @property
-    def geometry(self):
+    def geometry(self) -> Geometry:
         """The :class:`~tavrel.Geometry` of the session's model and action."""
         return geometry(self.model, self.action)
 
-    def step(self):
+    def step(self) -> StepReport:
         """Runs one library step with the standard answers; returns a :class:`StepReport`."""
         report = new_record("TVK_StepReport")
         began = kit.tvk_clock_seconds()
-        result = self._call(kit.tvk_session_step, report)
-        errors.check(result, "session step")
+        self._call("session step", kit.tvk_session_step, report)
         return StepReport.from_c(report, began)
 
-    def steps(self):
+    def steps(self) -> Iterator[StepReport]:
         """Yields each step's report until the outcome is decided."""
         while True:
             report = self.step()
@@ -107,7 +125,7 @@ class Session:
             if report.outcome != Outcome.RUNNING:
                 return
 
-    def run(self, put_back=None):
+    def run(self, put_back: Optional[Callable[[], object]] = None) -> StepReport:
         """Runs steps until the outcome is decided; returns the last report.
 
         ``put_back()`` is called after each arrival (the part reached a target
@@ -116,66 +134,69 @@ class Session:
         errors.callable_or_none("put_back", put_back)
         callback = ffi.NULL
         if put_back is not None:
+            host_put_back = put_back
 
-            def back(_user):
-                put_back()
+            def back(_user: object) -> None:
+                host_put_back()
 
-            callback = ffi.callback(
-                "TVK_PutBackFn", self._held.guard("the put_back callback", back, None)
-            )
+            guarded = self._held.guard("the put_back callback", back, None)
+            callback = ffi.callback("TVK_PutBackFn", guarded)
         report = new_record("TVK_StepReport")
-        result = self._call(kit.tvk_session_run, callback, report)
-        errors.check(result, "session run")
+        self._call("session run", kit.tvk_session_run, callback, report)
         return StepReport.from_c(report)
 
-    def command(self, command):
+    def command(self, command: int) -> None:
         """Gives a :class:`HostCommand` between steps (END stops the session)."""
         command = HostCommand(errors.whole("command", command, min(HostCommand), max(HostCommand)))
-        errors.check(self._call(kit.tvk_session_command, command), f"command {command.name}")
+        self._call(f"command {command.name}", kit.tvk_session_command, command)
 
-    def set_params(self, params):
+    def set_params(self, params: LogicParams) -> None:
         """Sets the five host parameters (:class:`LogicParams`) between steps."""
         if not isinstance(params, LogicParams):
             raise TypeError(f"params must be LogicParams, got {params!r}")
-        errors.check(self._call(kit.tvk_session_set_params, params.to_c()), "set parameters")
+        self._call("set parameters", kit.tvk_session_set_params, params.to_c())
 
     @property
-    def params(self):
+    def params(self) -> LogicParams:
         """The five host parameters in force (read from the library)."""
-        self._live()
+        self._native.serve("read the parameters")
         return LogicParams.from_c(lib.TVLLogicParamRe())
 
     @property
-    def outcome(self):
+    def outcome(self) -> Outcome:
         """The session's :class:`Outcome`."""
         return self._outcome()[0]
 
     @property
-    def reason(self):
+    def reason(self) -> str:
         """Why the session ended, for a person; empty while running."""
         return self._outcome()[1]
 
-    def end(self):
+    def end(self) -> None:
         """Ends the session (and the capture it started). Idempotent."""
-        if self._calling:
-            raise RuntimeError("a session cannot end inside one of its own callbacks")
-        self._end()
+        self._native.own("end the session")
+        self._refuse_reentry("end the session")
+        self._native.release()
+        if self._capture is not None:
+            self._capture.stop()
 
-    def _outcome(self):
-        self._live()
+    def _outcome(self) -> Tuple[Outcome, str]:
+        self._native.serve("session outcome")
         reason = ffi.new("char[]", kit.TVK_REASON_MAX)
         outcome = errors.check(
             kit.tvk_session_outcome(self._handle, reason, kit.TVK_REASON_MAX), "session outcome"
         )
         return Outcome(outcome), ffi.string(reason).decode("utf-8", "replace")
 
-    def _live(self):
-        if not self._end.alive:
-            raise errors.TavrelError(kit.TVK_E_STATE, "the session has ended")
+    def _refuse_reentry(self, doing: str) -> None:
+        if self._calling:
+            detail = "called from inside one of the session's own callbacks"
+            raise errors.fault(errors.ErrorCode.REENTRY, doing, detail)
 
-    def _call(self, function, *args):
-        """Calls the kit on this session; raises what a callback raised."""
-        self._live()
+    def _call(self, doing: str, function: Callable[..., int], *args: Any) -> int:
+        """Calls the kit on this session; raises what a callback raised, then the kit's error."""
+        self._native.serve(doing)
+        self._refuse_reentry(doing)
         self._calling = True
         try:
             result = function(self._handle, *args)
@@ -184,33 +205,38 @@ class Session:
         self._held.raise_held()
         if self._capture is not None:
             self._capture.raise_held()
-        return result
+        return errors.check(result, doing)
 
-
-def _host_callbacks(held, camera, feeder):
-    """The kit's camera and feeder callbacks over the host's Python functions."""
-
-    def report_position(_user, x, y):
-        position = camera()
+    def _report_position(self, _user: object, x: Any, y: Any) -> int:
+        position = camera_position(self._camera())
         if position is None:
             return 0
-        if len(position) != 2:
-            raise ValueError(f"camera must return (x, y) or None, got {position!r}")
-        x[0] = errors.real("camera x", position[0])
-        y[0] = errors.real("camera y", position[1])
+        x[0], y[0] = position
         return 1
 
-    def run_command(_user, command):
-        feeder(Command.from_c(command))
+    def _run_command(self, _user: object, command: Any) -> int:
+        self._feeder(Command.from_c(command))
         return 0
 
-    return (
-        ffi.callback("TVK_CameraFn", held.guard("the camera callback", report_position, -1)),
-        ffi.callback("TVK_FeederFn", held.guard("the feeder callback", run_command, -1)),
-    )
+
+def camera_position(answer: Any) -> Optional[Tuple[float, float]]:
+    """The position in a camera's answer, None when it did not see the part.
+
+    The answer is None, ``(x, y)`` or ``(x, y, seen)``; ``seen`` a bool or 0/1.
+    """
+    if answer is None:
+        return None
+    if isinstance(answer, (str, bytes)) or not hasattr(answer, "__len__"):
+        raise TypeError(f"camera must return (x, y), (x, y, seen) or None, got {answer!r}")
+    if len(answer) not in (2, 3):
+        raise ValueError(f"camera must return (x, y), (x, y, seen) or None, got {answer!r}")
+    x, y = errors.single("camera x", answer[0]), errors.single("camera y", answer[1])
+    if len(answer) == 3 and not errors.flag("camera seen", answer[2]):
+        return None
+    return x, y
 
 
-def _start_diagnostics(diagnostics):
+def _start_diagnostics(diagnostics: Diagnostics) -> Optional[Capture]:
     """The capture a session starts for the library's text, or None."""
     if diagnostics is None:
         return None if capture_active() else discard_diagnostics()
@@ -221,7 +247,6 @@ def _start_diagnostics(diagnostics):
     raise TypeError(f"diagnostics must be None, a path or a function, got {diagnostics!r}")
 
 
-def _end_session(handle, capture, _callbacks):
-    kit.tvk_session_end(handle)
-    if capture is not None:
-        capture.stop()
+def _end_session(handle: Any, _callbacks: object) -> None:
+    """Ends the native session; ``_callbacks`` stay alive until then."""
+    errors.check(kit.tvk_session_end(handle), "end the session")

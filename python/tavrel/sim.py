@@ -1,8 +1,11 @@
 """The kit's simulated feeder, for testing a host without hardware."""
 
-from typing import NamedTuple, Tuple
+from __future__ import annotations
+
+from typing import Any, NamedTuple, Optional, Tuple
 
 from . import errors
+from ._lifetime import Native
 from .native import ffi, kit
 from .records import Command, new_record
 
@@ -26,7 +29,7 @@ class SimRanges(NamedTuple):
     noise: SimRange
     mismatch: SimRange
 
-    def to_c(self):
+    def to_c(self) -> Any:
         """A new ``TVK_SimRanges *`` with these ranges."""
         record = new_record("TVK_SimRanges")
         for name, value in zip(self._fields, self):
@@ -44,10 +47,10 @@ class SimParams(NamedTuple):
     friction: float
     noise: float
     mismatch: float
-    motor_gain: Tuple[float, float, float, float]
+    motor_gain: Tuple[float, ...]
 
 
-def platform(model):
+def platform(model: int) -> Tuple[float, float]:
     """The simulated platform's (width, height) in host coordinate units."""
     model = errors.whole("model", model, 0, kit.TVK_MODEL_COUNT - 1)
     width, height = ffi.new("float *"), ffi.new("float *")
@@ -55,7 +58,7 @@ def platform(model):
     return width[0], height[0]
 
 
-def default_ranges(model):
+def default_ranges(model: int) -> SimRanges:
     """The :class:`SimRanges` feeders of a model are drawn from by default."""
     model = errors.whole("model", model, 0, kit.TVK_MODEL_COUNT - 1)
     record = new_record("TVK_SimRanges")
@@ -64,7 +67,7 @@ def default_ranges(model):
     return SimRanges(*(SimRange(pair.lo, pair.hi) for pair in pairs))
 
 
-def mix_seed(seed, a, b):
+def mix_seed(seed: int, a: int, b: int) -> int:
     """Mixes a seed with two numbers into a new seed, as the simulator does."""
     return kit.tvk_sim_mix_seed(
         errors.whole("seed", seed, 0, SEED_MAX),
@@ -78,10 +81,18 @@ class SimFeeder:
 
     The same seeds give the same feeder and the same motion. The part starts
     at the platform's centre. :meth:`camera` and :meth:`vibrate` fit a
-    :class:`~tavrel.Session`'s ``camera`` and ``feeder`` arguments.
+    :class:`~tavrel.Session`'s ``camera`` and ``feeder`` arguments. Destroyed
+    by :meth:`close`, by leaving ``with``, or when Python collects it; it
+    serves the thread that made it only.
     """
 
-    def __init__(self, model, feeder_seed=1, noise_seed=1, ranges=None):
+    def __init__(
+        self,
+        model: int,
+        feeder_seed: int = 1,
+        noise_seed: int = 1,
+        ranges: Optional[SimRanges] = None,
+    ) -> None:
         self.model = errors.whole("model", model, 0, kit.TVK_MODEL_COUNT - 1)
         if ranges is not None and not isinstance(ranges, SimRanges):
             raise TypeError(f"ranges must be SimRanges or None, got {ranges!r}")
@@ -95,46 +106,64 @@ class SimFeeder:
             out,
         )
         errors.check(result, "create a simulated feeder")
-        self._sim = ffi.gc(out[0], kit.tvk_sim_destroy)
+        self._sim = out[0]
+        self._native = Native(self, "the simulated feeder", "is closed", kit.tvk_sim_destroy, out[0])
 
-    def reseed(self, noise_seed):
+    def __enter__(self) -> SimFeeder:
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    def close(self) -> None:
+        """Destroys the simulated feeder. Idempotent."""
+        self._native.own("close the simulated feeder")
+        self._native.release()
+
+    def reseed(self, noise_seed: int) -> None:
         """Starts the motion noise again from ``noise_seed``."""
         seed = errors.whole("noise_seed", noise_seed, 0, SEED_MAX)
-        errors.check(kit.tvk_sim_reseed(self._sim, seed), "reseed")
+        self._check(kit.tvk_sim_reseed, "reseed", seed)
 
     @property
-    def params(self):
+    def params(self) -> SimParams:
         """The drawn feeder's :class:`SimParams`."""
         record = new_record("TVK_SimParams")
-        errors.check(kit.tvk_sim_params(self._sim, record), "feeder constants")
+        self._check(kit.tvk_sim_params, "feeder constants", record)
         scalars = [getattr(record, name) for name in SimParams._fields[:-1]]
-        return SimParams(*scalars, tuple(record.motor_gain))
+        return SimParams._make([*scalars, tuple(record.motor_gain)])
 
-    def place(self, x, y):
+    def place(self, x: float, y: float) -> None:
         """Puts the part at (x, y), clamped to the platform."""
-        result = kit.tvk_sim_place(self._sim, errors.real("x", x), errors.real("y", y))
-        errors.check(result, "place the part")
+        x, y = errors.single("x", x), errors.single("y", y)
+        self._check(kit.tvk_sim_place, "place the part", x, y)
 
     @property
-    def position(self):
+    def position(self) -> Tuple[float, float]:
         """Where the part is."""
         x, y = ffi.new("float *"), ffi.new("float *")
-        errors.check(kit.tvk_sim_position(self._sim, x, y), "position")
+        self._check(kit.tvk_sim_position, "position", x, y)
         return x[0], y[0]
 
-    def camera(self):
+    def camera(self) -> Optional[Tuple[float, float]]:
         """What a camera reports: the position rounded to two decimals."""
         x, y = ffi.new("float *"), ffi.new("float *")
-        seen = errors.check(kit.tvk_sim_camera(self._sim, x, y), "camera")
+        seen = self._check(kit.tvk_sim_camera, "camera", x, y)
         return (x[0], y[0]) if seen else None
 
-    def vibrate(self, command):
+    def vibrate(self, command: Command) -> None:
         """Runs one feeder :class:`~tavrel.Command`: the part moves for its run time."""
         if not isinstance(command, Command):
             raise TypeError(f"command must be a Command, got {command!r}")
-        errors.check(kit.tvk_sim_vibrate(self._sim, command.to_c()), "vibrate")
+        self._check(kit.tvk_sim_vibrate, "vibrate", command.to_c())
 
     @property
-    def vibration_ms(self):
+    def vibration_ms(self) -> float:
         """Simulated milliseconds of vibration so far."""
+        self._native.serve("vibration time")
         return kit.tvk_sim_vibration_ms(self._sim)
+
+    def _check(self, function: Any, doing: str, *args: Any) -> int:
+        """Calls the kit on this feeder; raises the kit's error."""
+        self._native.serve(doing)
+        return errors.check(function(self._sim, *args), doing)

@@ -75,5 +75,4 @@ def test_recorder_errors(tmp_path):
         recorder.write({"step": 0})
     recorder.close()
     assert (tmp_path / "t.csv").read_text().startswith(("step", "model", "time"))
-    with pytest.raises(TavrelError, match="is closed"):
-        recorder.close()
+    recorder.close()  # idempotent

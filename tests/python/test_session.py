@@ -101,7 +101,7 @@ def test_an_exception_in_a_host_callback_reaches_the_caller(where):
 
 def test_a_camera_answer_that_is_not_a_position_is_reported():
     with tavrel.Session(0, 0, lambda: (1.0,), lambda command: None) as session:
-        with pytest.raises(ValueError, match=r"camera must return \(x, y\) or None"):
+        with pytest.raises(ValueError, match=r"camera must return \(x, y\), \(x, y, seen\)"):
             session.step()
 
 
@@ -148,8 +148,9 @@ def test_a_session_cannot_end_inside_its_own_callback():
 
     with tavrel.Session(0, 0, camera, lambda command: None) as session:
         holder["session"] = session
-        with pytest.raises(RuntimeError, match="cannot end inside"):
+        with pytest.raises(tavrel.ReentryError, match="inside one of the session's own callbacks"):
             session.step()
+        assert session.active
 
 
 def no_camera():
