@@ -4,12 +4,6 @@
 
 #include <cstdio>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <ctime>
-#endif
-
 namespace {
 
 // Trivially destructible, so no thread's exit runs code of ours.
@@ -71,17 +65,7 @@ const char *tvk_version(void) {
 }
 
 double tvk_clock_seconds(void) {
-#if defined(_WIN32)
-    LARGE_INTEGER count;
-    LARGE_INTEGER frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
-#else
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-#endif
+    return static_cast<double>(TvlMonotonicNs()) * 1e-9;
 }
 
 } // extern "C"

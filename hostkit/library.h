@@ -4,6 +4,7 @@
 #ifndef TAVREL_HOSTKIT_LIBRARY_H
 #define TAVREL_HOSTKIT_LIBRARY_H
 
+#include "base/monotonic_clock.h"
 #include "base/range.h"
 #include "feeder/feeder.h"
 #include "logic/clock.h"
