@@ -107,7 +107,8 @@ class SimFeeder:
         )
         errors.check(result, "create a simulated feeder")
         self._sim = out[0]
-        self._native = Native(self, "the simulated feeder", "is closed", kit.tvk_sim_destroy, out[0])
+        what = "the simulated feeder"
+        self._native = Native(self, what, "is closed", kit.tvk_sim_destroy, out[0])
 
     def __enter__(self) -> SimFeeder:
         return self
