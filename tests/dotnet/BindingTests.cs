@@ -3,8 +3,9 @@
 //   mono BindingTests.exe LAYOUT_PROBE
 //
 // LAYOUT_PROBE prints the C compiler's record sizes and offsets. Exits 0 when
-// every test passes. ctest also fails the run if the library's diagnostic
-// text reaches standard output.
+// every test passes; results go to standard error, which no capture takes.
+// ctest also fails the run if the library's diagnostic text reaches standard
+// output.
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;
@@ -39,7 +40,7 @@ static class BindingTests
         Run("a thread aborted inside a callback leaves the kit usable", AbortInsideCallbackIsSurvived);
         Run("host answers leave the library's statuses to the host", HostAnswersLeaveStatusesToTheHost);
         Run("a trace appears at Close, and nothing without it", TraceAppearsAtCloseOnly);
-        Console.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
+        Console.Error.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
         return s_failures == 0 ? 0 : 1;
     }
 
@@ -48,12 +49,12 @@ static class BindingTests
         try
         {
             test();
-            Console.WriteLine("ok   " + name);
+            Console.Error.WriteLine("ok   " + name);
         }
         catch (Exception error)
         {
             s_failures++;
-            Console.WriteLine($"FAIL {name}: {error}");
+            Console.Error.WriteLine($"FAIL {name}: {error}");
         }
     }
 
