@@ -37,7 +37,14 @@ namespace Tavrel
             var resolve = Delegate.CreateDelegate(
                 resolverType, typeof(LibraryNames).GetMethod(nameof(Resolve),
                                                              BindingFlags.NonPublic | BindingFlags.Static));
-            setResolver.Invoke(null, new object[] { assembly, resolve });
+            try
+            {
+                setResolver.Invoke(null, new object[] { assembly, resolve });
+            }
+            catch (TargetInvocationException error) when (error.InnerException is InvalidOperationException)
+            {
+                // The host set a resolver for this assembly first: it decides.
+            }
         }
 
         // IntPtr.Zero leaves the name to the runtime's own search.
