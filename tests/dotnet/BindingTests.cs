@@ -19,6 +19,7 @@ using Tavrel;
 static class BindingTests
 {
     static int s_failures;
+    static string s_test;
 
     static int Main(string[] args)
     {
@@ -46,16 +47,24 @@ static class BindingTests
 
     static void Run(string name, Action test)
     {
+        s_test = name;
+        int failedBefore = s_failures;
         try
         {
             test();
-            Console.Error.WriteLine("ok   " + name);
         }
         catch (Exception error)
         {
-            s_failures++;
-            Console.Error.WriteLine($"FAIL {name}: {error}");
+            Fail(name, error);
         }
+        if (s_failures == failedBefore)
+            Console.Error.WriteLine("ok   " + name);
+    }
+
+    static void Fail(string name, Exception error)
+    {
+        s_failures++;
+        Console.Error.WriteLine($"FAIL {name}: {error}");
     }
 
     static void Expect(bool condition, string what)
@@ -64,7 +73,7 @@ static class BindingTests
             throw new Exception("expected " + what);
     }
 
-    // One row of a table: a failure names the row.
+    // One row of a table: a failure names the row, and the next rows run.
     static void Row(string name, Action check)
     {
         try
@@ -73,7 +82,7 @@ static class BindingTests
         }
         catch (Exception error)
         {
-            throw new Exception($"[{name}] {error.Message}", error);
+            Fail($"{s_test} [{name}]", error);
         }
     }
 
