@@ -111,41 +111,31 @@ def run_in_thread(function):
     return raised[0] if raised else None
 
 
-def other_thread_calls(tmp_path):
-    """Objects made on this thread and a call on each that another thread must not make."""
-    feeder, _ = feeder_for(0, 0)
-    session = tavrel.Session(0, 0, feeder.camera, feeder.vibrate)
-    recorder = tavrel.Recorder(tmp_path / "t.csv", 0, 0)
-    report = session.step()
-    return [
-        (session, session.step),
-        (session, session.end),
-        (session, lambda: session.outcome),
-        (feeder, lambda: feeder.place(1.0, 2.0)),
-        (feeder, feeder.close),
-        (recorder, lambda: recorder.write(report)),
-    ], (session, recorder)
-
-
 def test_a_call_from_another_thread_is_refused_naming_both_threads(tmp_path):
-    calls, (session, recorder) = other_thread_calls(tmp_path)
-    try:
-        for owner, call in calls:
+    feeder, _ = feeder_for(0, 0)
+    with tavrel.Session(0, 0, feeder.camera, feeder.vibrate) as session, \
+            tavrel.Recorder(tmp_path / "t.csv", 0, 0) as recorder:
+        report = session.step()
+        for call in (
+            session.step,
+            lambda: session.outcome,
+            lambda: feeder.place(1.0, 2.0),
+            lambda: recorder.write(report),
+            session.end,
+            lambda: feeder.close(),
+        ):
             error = run_in_thread(call)
-            assert isinstance(error, tavrel.ThreadError), (owner, error)
+            assert type(error).__name__ == "ThreadError", error
             assert error.code == ErrorCode.THREAD
             assert "'MainThread'" in str(error) and "'intruder'" in str(error)
         # Nothing changed: the owner goes on.
         assert session.step().step == 1
-    finally:
-        recorder.close()
-        session.end()
 
 
 def test_a_capture_belongs_to_its_thread():
     with tavrel.discard_diagnostics() as capture:
         error = run_in_thread(capture.stop)
-        assert isinstance(error, tavrel.ThreadError) and "'intruder'" in str(error)
+        assert type(error).__name__ == "ThreadError" and "'intruder'" in str(error), error
         assert tavrel.capture_active()
     assert not tavrel.capture_active()
 

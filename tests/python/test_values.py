@@ -24,7 +24,7 @@ BAD_ANSWERS = [
 ]
 
 
-@pytest.mark.parametrize("answer,error,text", BAD_ANSWERS)
+@pytest.mark.parametrize("answer,error,text", BAD_ANSWERS, ids=lambda v: repr(v)[:24])
 def test_a_bad_camera_answer_is_raised_from_the_step_naming_it(answer, error, text):
     with tavrel.Session(0, 0, lambda: answer, lambda command: None) as session:
         with pytest.raises(error, match=text):
