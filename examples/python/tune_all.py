@@ -27,8 +27,10 @@ def parse_args(argv):
     parser.add_argument("--plot", metavar="FILE.png", help="draw every action's platform and path")
     parser.add_argument("--version", action="version", version=f"%(prog)s {tavrel.__version__}")
     args = parser.parse_args(argv)
-    if args.seed < 0:
-        parser.error(f"--seed must not be negative, got {args.seed}")
+    if not 0 <= args.seed <= sim.SEED_MAX:
+        parser.error(f"--seed must be from 0 to {sim.SEED_MAX}, got {args.seed}")
+    if args.plot is not None and not args.plot.endswith(".png"):
+        parser.error(f"--plot must name a .png file, got {args.plot!r}")
     return args
 
 

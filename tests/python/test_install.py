@@ -19,12 +19,13 @@ from conftest import SOURCE
 
 PYENV_PYTHON = Path("/root/.pyenv/versions/3.11.7/bin/python3")
 
-# Interpreters and pip options: Debian's python3 with and without pip's build
-# isolation, and a python3 that is not Debian's (no wheel package).
+# Interpreters and pip options, each with and without pip's build isolation:
+# Debian's python3, and one that is not Debian's (it has setuptools, no wheel).
 INSTALLS = [
     pytest.param(Path(sys.executable), ["--no-build-isolation"], id="this-python-no-isolation"),
     pytest.param(Path(sys.executable), [], id="this-python"),
     pytest.param(PYENV_PYTHON, [], id="pyenv-3.11.7"),
+    pytest.param(PYENV_PYTHON, ["--no-build-isolation"], id="pyenv-3.11.7-no-isolation"),
 ]
 
 # Imports the installed package and runs a short session on the simulated feeder.
