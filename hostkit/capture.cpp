@@ -3,12 +3,16 @@
 // device, and restored. Standard output is process-wide, so is the capture.
 #include "capture.h"
 
-#include "tavrel_hostkit.h"
+#include "guard.h"
+#include "kit.h"
 
 #include <fcntl.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #ifdef _WIN32
@@ -79,16 +83,27 @@ bool rewindFd(int fd) {
 constexpr int kStdout = 1;
 
 struct Capture {
-    bool active = false;
     int savedFd = -1;     // descriptor 1 as it was
     int readBackFd = -1;  // the temporary file, for a callback capture
     std::string tempPath; // removed at the end where it could not be at once
+    std::string target;   // where the text goes, for messages
+    bool stdoutFailedBefore = false;
     TVK_LineFn fn = nullptr;
     void *user = nullptr;
     std::string partial; // a line without its end yet
 };
 
 Capture g_capture;
+std::atomic<bool> g_active{false};
+tvk::OwnerGuard g_guard;
+
+std::string systemReason() {
+    return std::strerror(errno);
+}
+
+int failIo(const char *function, const std::string &what) {
+    return tvk::fail(TVK_E_IO, std::string(function) + ": " + what + ": " + systemReason());
+}
 
 // A temporary file that descriptor 1 appends to; returns the descriptor to
 // read it back with and the append descriptor through appendFd.
@@ -113,8 +128,10 @@ int openTemporary(int *appendFd, std::string *path) {
     }
     *appendFd = openFile(path->c_str(), kWriteFlags | kAppend);
     if (*appendFd < 0) {
+        const int reason = errno;
         closeFd(readFdNo);
         std::remove(path->c_str());
+        errno = reason;
         return -1;
     }
 #ifndef _WIN32
@@ -125,29 +142,49 @@ int openTemporary(int *appendFd, std::string *path) {
     return readFdNo;
 }
 
-// Points descriptor 1 at target, which it takes over.
-int redirect(int target) {
+// Keeps a copy of descriptor 1 before anything is opened, so that a closed
+// descriptor 1 is refused instead of taken over by the capture's own file.
+int saveStdout(const char *function) {
     std::fflush(nullptr);
+    g_capture.stdoutFailedBefore = std::ferror(stdout) != 0;
     g_capture.savedFd = dupFd(kStdout);
-    if (g_capture.savedFd < 0 || dup2Fd(target, kStdout) < 0) {
-        if (g_capture.savedFd >= 0) {
-            closeFd(g_capture.savedFd);
-        }
+    return g_capture.savedFd < 0 ? failIo(function, "descriptor 1 (standard output)") : TVK_OK;
+}
+
+void dropSaved() {
+    closeFd(g_capture.savedFd);
+    g_capture.savedFd = -1;
+}
+
+// Points descriptor 1 at target, which it takes over.
+int redirect(const char *function, int target) {
+    if (dup2Fd(target, kStdout) < 0) {
+        const int result = failIo(function, "pointing descriptor 1 at " + g_capture.target);
         closeFd(target);
-        g_capture.savedFd = -1;
-        return TVK_E_IO;
+        dropSaved();
+        return result;
     }
     closeFd(target);
-    g_capture.active = true;
+    g_active.store(true);
     return TVK_OK;
 }
 
-int startWith(const char *path, int flags) {
-    if (g_capture.active) {
-        return TVK_E_BUSY;
+int startWith(const char *function, const char *path, int flags) {
+    if (g_active.load()) {
+        return tvk::fail(TVK_E_BUSY, std::string(function) + ": a capture is already active");
+    }
+    g_capture.target = std::string("path '") + path + "'";
+    const int saved = saveStdout(function);
+    if (saved != TVK_OK) {
+        return saved;
     }
     const int target = openFile(path, flags);
-    return target < 0 ? TVK_E_IO : redirect(target);
+    if (target < 0) {
+        const int result = failIo(function, g_capture.target);
+        dropSaved();
+        return result;
+    }
+    return redirect(function, target);
 }
 
 void deliver(const char *text, int length) {
@@ -165,7 +202,7 @@ void deliver(const char *text, int length) {
 
 // Reads what was written since the last time, then empties the file so that
 // it never grows beyond one step's text.
-int readBack() {
+int readBack(const char *function) {
     std::fflush(stdout);
     char buffer[4096];
     int got = 0;
@@ -173,9 +210,27 @@ int readBack() {
         deliver(buffer, got);
     }
     if (got < 0 || !emptyFile(g_capture.readBackFd) || !rewindFd(g_capture.readBackFd)) {
-        return TVK_E_IO;
+        return failIo(function, "reading back the captured text");
     }
     return TVK_OK;
+}
+
+int pump(const char *function) {
+    return g_active.load() && g_capture.fn != nullptr ? readBack(function) : TVK_OK;
+}
+
+// The text that could not reach the capture's file: a write error C stdio
+// met on descriptor 1 since the capture began.
+int flushToTarget(const char *function) {
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && (g_capture.stdoutFailedBefore || std::ferror(stdout) == 0)) {
+        return TVK_OK;
+    }
+    const int result = failIo(function, "writing to " + g_capture.target);
+    if (!g_capture.stdoutFailedBefore) {
+        std::clearerr(stdout);
+    }
+    return result;
 }
 
 } // namespace
@@ -183,7 +238,14 @@ int readBack() {
 namespace tvk {
 
 void pumpCapture() {
-    tvk_capture_pump();
+    const Hold hold(g_guard, "tvk_session_step", __builtin_frame_address(0));
+    if (hold.refusal() == TVK_OK) {
+        pump("tvk_session_step");
+    }
+}
+
+bool insideCaptureCallback(const void *frame) {
+    return g_guard.heldAround(frame);
 }
 
 } // namespace tvk
@@ -191,30 +253,51 @@ void pumpCapture() {
 extern "C" {
 
 int tvk_capture_to_file(const char *path, int append) {
-    if (path == nullptr) {
-        return TVK_E_ARG;
+    const tvk::Hold hold(g_guard, "tvk_capture_to_file", __builtin_frame_address(0));
+    if (hold.refusal() != TVK_OK) {
+        return hold.refusal();
     }
-    return startWith(path, kWriteFlags | (append != 0 ? kAppend : kTruncate));
+    if (path == nullptr) {
+        return tvk::fail(TVK_E_ARG, "tvk_capture_to_file: path is null");
+    }
+    return startWith("tvk_capture_to_file", path,
+                     kWriteFlags | (append != 0 ? kAppend : kTruncate));
 }
 
 int tvk_capture_discard(void) {
-    return startWith(kNullDevice, kWriteFlags);
+    const tvk::Hold hold(g_guard, "tvk_capture_discard", __builtin_frame_address(0));
+    if (hold.refusal() != TVK_OK) {
+        return hold.refusal();
+    }
+    return startWith("tvk_capture_discard", kNullDevice, kWriteFlags);
 }
 
 int tvk_capture_to_callback(TVK_LineFn fn, void *user) {
-    if (fn == nullptr) {
-        return TVK_E_ARG;
+    constexpr const char *kFunction = "tvk_capture_to_callback";
+    const tvk::Hold hold(g_guard, kFunction, __builtin_frame_address(0));
+    if (hold.refusal() != TVK_OK) {
+        return hold.refusal();
     }
-    if (g_capture.active) {
-        return TVK_E_BUSY;
+    if (fn == nullptr) {
+        return tvk::fail(TVK_E_ARG, "tvk_capture_to_callback: fn is null");
+    }
+    if (g_active.load()) {
+        return tvk::fail(TVK_E_BUSY, "tvk_capture_to_callback: a capture is already active");
+    }
+    g_capture.target = "the temporary file";
+    int result = saveStdout(kFunction);
+    if (result != TVK_OK) {
+        return result;
     }
     int appendFd = -1;
     std::string path;
     const int readBackFd = openTemporary(&appendFd, &path);
     if (readBackFd < 0) {
-        return TVK_E_IO;
+        result = failIo(kFunction, "a temporary file");
+        dropSaved();
+        return result;
     }
-    const int result = redirect(appendFd);
+    result = redirect(kFunction, appendFd);
     if (result != TVK_OK) {
         closeFd(readBackFd);
         if (!path.empty()) {
@@ -230,24 +313,32 @@ int tvk_capture_to_callback(TVK_LineFn fn, void *user) {
 }
 
 int tvk_capture_pump(void) {
-    if (!g_capture.active || g_capture.fn == nullptr) {
-        return TVK_OK;
-    }
-    return readBack();
+    const tvk::Hold hold(g_guard, "tvk_capture_pump", __builtin_frame_address(0));
+    return hold.refusal() != TVK_OK ? hold.refusal() : pump("tvk_capture_pump");
 }
 
 int tvk_capture_stop(void) {
-    if (!g_capture.active) {
-        return TVK_E_STATE;
+    constexpr const char *kFunction = "tvk_capture_stop";
+    const tvk::Hold hold(g_guard, kFunction, __builtin_frame_address(0));
+    if (hold.refusal() != TVK_OK) {
+        return hold.refusal();
     }
-    int result = tvk_capture_pump();
+    if (!g_active.load()) {
+        return tvk::fail(TVK_E_STATE, "tvk_capture_stop: no capture is active");
+    }
+    int result = pump(kFunction);
     if (g_capture.fn != nullptr && !g_capture.partial.empty()) {
-        g_capture.fn(g_capture.user, g_capture.partial.data(),
-                     static_cast<int32_t>(g_capture.partial.size()));
+        const std::string last = g_capture.partial;
+        g_capture.partial.clear();
+        g_capture.fn(g_capture.user, last.c_str(), static_cast<int32_t>(last.size()));
+    }
+    const int flushed = flushToTarget(kFunction);
+    if (result == TVK_OK) {
+        result = flushed;
     }
     std::fflush(nullptr);
-    if (dup2Fd(g_capture.savedFd, kStdout) < 0) {
-        result = TVK_E_IO;
+    if (dup2Fd(g_capture.savedFd, kStdout) < 0 && result == TVK_OK) {
+        result = failIo(kFunction, "putting descriptor 1 back");
     }
     closeFd(g_capture.savedFd);
     if (g_capture.readBackFd >= 0) {
@@ -257,11 +348,12 @@ int tvk_capture_stop(void) {
         std::remove(g_capture.tempPath.c_str());
     }
     g_capture = Capture{};
+    g_active.store(false);
     return result;
 }
 
 int tvk_capture_active(void) {
-    return g_capture.active ? 1 : 0;
+    return g_active.load() ? 1 : 0;
 }
 
 } // extern "C"

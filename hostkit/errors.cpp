@@ -19,6 +19,28 @@ int fail(int code, const std::string &message) {
     return code;
 }
 
+int checkRecordSize(const char *function, const char *name, const void *record,
+                    std::uint32_t firstSize, std::size_t kitSize, bool unknownTail) {
+    const std::string what = std::string(function) + ": " + name;
+    if (record == nullptr) {
+        return fail(TVK_E_ARG, what + " is null");
+    }
+    const std::uint32_t size = *static_cast<const std::uint32_t *>(record);
+    if (size < firstSize) {
+        return fail(TVK_E_SIZE, what + "->size " + std::to_string(size) +
+                                    " is below the record's first release (" +
+                                    std::to_string(firstSize) + ")");
+    }
+    const auto *bytes = static_cast<const unsigned char *>(record);
+    if (unknownTail && std::any_of(bytes + std::min<std::size_t>(size, kitSize), bytes + size,
+                                   [](unsigned char byte) { return byte != 0; })) {
+        return fail(TVK_E_SIZE, what + "->size " + std::to_string(size) +
+                                    ": bytes beyond the kit's " + std::to_string(kitSize) +
+                                    " are not zero (fields of a newer kit)");
+    }
+    return TVK_OK;
+}
+
 } // namespace tvk
 
 extern "C" {

@@ -3,6 +3,7 @@
 #include "kit.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace tvk {
 
@@ -64,6 +65,18 @@ bool validModelAction(int model, int action) {
     return TvlInRange(model, TVK_MODEL_COUNT) && TvlInRange(action, TVK_ACTION_COUNT);
 }
 
+int refuseModelAction(const char *function, int model, int action) {
+    if (!TvlInRange(model, TVK_MODEL_COUNT)) {
+        return fail(TVK_E_ARG,
+                    std::string(function) + ": model " + std::to_string(model) + " is not 0..2");
+    }
+    if (!TvlInRange(action, TVK_ACTION_COUNT)) {
+        return fail(TVK_E_ARG,
+                    std::string(function) + ": action " + std::to_string(action) + " is not 0..10");
+    }
+    return TVK_OK;
+}
+
 const ST_ActManageUnit &factoryUnit(int action) {
     return factoryLogic().stActUnit[action];
 }
@@ -87,45 +100,61 @@ bool inTarget(int model, int action, float x, float y) {
 extern "C" {
 
 int tvk_geometry(int model, int action, TVK_Geometry *out) {
-    if (!tvk::sizedRecord(out) || !tvk::validModelAction(model, action)) {
-        return TVK_E_ARG;
+    int result = tvk::checkOutput("tvk_geometry", "out", out);
+    if (result == TVK_OK) {
+        result = tvk::refuseModelAction("tvk_geometry", model, action);
+    }
+    if (result != TVK_OK) {
+        return result;
     }
     ST_ActManageUnit unit = tvk::factoryUnit(action);
-    out->model = model;
-    out->action = action;
-    out->x_low = unit.stThresX[model].fBandLow;
-    out->x_high = unit.stThresX[model].fBandHigh;
-    out->y_low = unit.stThresY[model].fBandLow;
-    out->y_high = unit.stThresY[model].fBandHigh;
+    TVK_Geometry full{};
+    full.size = sizeof full;
+    full.model = model;
+    full.action = action;
+    full.x_low = unit.stThresX[model].fBandLow;
+    full.x_high = unit.stThresX[model].fBandHigh;
+    full.y_low = unit.stThresY[model].fBandLow;
+    full.y_high = unit.stThresY[model].fBandHigh;
     for (int area = 0; area < TVK_AREA_COUNT; ++area) {
-        out->target[area] =
+        full.target[area] =
             LogicValAnaHandle_ArrPos(static_cast<EN_MatePosArea>(area), unit.enAreaCfg);
     }
     for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
-        out->motor[motor] = unit.enMotCfg[motor];
+        full.motor[motor] = unit.enMotCfg[motor];
     }
-    out->success_count = unit.u8AdjSuccNum;
+    full.success_count = unit.u8AdjSuccNum;
+    tvk::writeRecord(full, out);
     return TVK_OK;
 }
 
 int tvk_area_of(int model, int action, float x, float y) {
-    return tvk::validModelAction(model, action) ? tvk::areaOf(model, action, x, y) : TVK_E_ARG;
+    const int refused = tvk::refuseModelAction("tvk_area_of", model, action);
+    return refused != TVK_OK ? refused : tvk::areaOf(model, action, x, y);
 }
 
 int tvk_in_target(int model, int action, float x, float y) {
-    if (!tvk::validModelAction(model, action)) {
-        return TVK_E_ARG;
+    const int refused = tvk::refuseModelAction("tvk_in_target", model, action);
+    if (refused != TVK_OK) {
+        return refused;
     }
     return tvk::inTarget(model, action, x, y) ? 1 : 0;
 }
 
 int tvk_start_point(int model, int action, float width, float height, float *x, float *y) {
-    if (x == nullptr || y == nullptr || !tvk::validModelAction(model, action)) {
-        return TVK_E_ARG;
+    if (x == nullptr || y == nullptr) {
+        return tvk::fail(TVK_E_ARG, std::string("tvk_start_point: ") + (x == nullptr ? "x" : "y") +
+                                        " is null");
+    }
+    const int refused = tvk::refuseModelAction("tvk_start_point", model, action);
+    if (refused != TVK_OK) {
+        return refused;
     }
     const int area = tvk::startArea(model, action);
     if (area < 0) {
-        return TVK_E_ARG; // every area a target: no start point exists
+        return tvk::fail(TVK_E_ARG, "tvk_start_point: every area of model " +
+                                        std::to_string(model) + ", action " +
+                                        std::to_string(action) + " is a target");
     }
     TVK_Geometry g{};
     g.size = sizeof g;

@@ -6,6 +6,10 @@
 #include "library.h"
 #include "tavrel_hostkit.h"
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace tvk {
@@ -15,6 +19,8 @@ namespace tvk {
 int fail(int code, const std::string &message);
 
 bool validModelAction(int model, int action);
+// TVK_OK, or TVK_E_ARG with a message naming the model or action.
+int refuseModelAction(const char *function, int model, int action);
 
 // The action's unit as the library's own initialiser writes it.
 const ST_ActManageUnit &factoryUnit(int action);
@@ -23,9 +29,65 @@ const ST_ActManageUnit &factoryUnit(int action);
 int areaOf(int model, int action, float x, float y);
 bool inTarget(int model, int action, float x, float y);
 
-// A caller's record that says it is at least as large as the kit's.
+// Records that grow: the size of each record's first release. A caller
+// built against that header is served; below it nothing is.
+constexpr std::uint32_t firstReleaseSize(const TVK_Geometry *) {
+    return sizeof(TVK_Geometry);
+}
+constexpr std::uint32_t firstReleaseSize(const TVK_SessionConfig *) {
+    return offsetof(TVK_SessionConfig, answers);
+}
+constexpr std::uint32_t firstReleaseSize(const TVK_StepReport *) {
+    return sizeof(TVK_StepReport);
+}
+constexpr std::uint32_t firstReleaseSize(const TVK_SimRanges *) {
+    return sizeof(TVK_SimRanges);
+}
+constexpr std::uint32_t firstReleaseSize(const TVK_SimParams *) {
+    return sizeof(TVK_SimParams);
+}
+
+// TVK_OK, or the refusal of a record whose size the kit cannot serve: null,
+// below its first release, or larger than the kit's with bytes the kit does
+// not know set (unknownTail: they must be zero, as for a record read).
+int checkRecordSize(const char *function, const char *name, const void *record,
+                    std::uint32_t firstSize, std::size_t kitSize, bool unknownTail);
+
+// Reads the caller's record over *full, which holds the defaults: the
+// fields an older caller lacks keep them.
+template <typename Record>
+int readRecord(const char *function, const char *name, const Record *in, Record *full) {
+    const int refused =
+        checkRecordSize(function, name, in, firstReleaseSize(in), sizeof(Record), true);
+    if (refused != TVK_OK) {
+        return refused;
+    }
+    std::memcpy(static_cast<void *>(full), in, std::min<std::size_t>(in->size, sizeof(Record)));
+    full->size = sizeof(Record);
+    return TVK_OK;
+}
+
+// TVK_OK when the kit can fill the caller's record out.
+template <typename Record>
+int checkOutput(const char *function, const char *name, const Record *out) {
+    return checkRecordSize(function, name, out, firstReleaseSize(out), sizeof(Record), false);
+}
+
+// Writes full into the caller's record (checked with checkOutput): no more
+// than its size, its bytes beyond the kit's zeroed, its size what the kit
+// wrote.
+template <typename Record> void writeRecord(const Record &full, Record *out) {
+    const std::size_t callerSize = out->size;
+    const std::size_t written = std::min(callerSize, sizeof(Record));
+    std::memset(reinterpret_cast<unsigned char *>(out) + written, 0, callerSize - written);
+    std::memcpy(static_cast<void *>(out), &full, written);
+    out->size = static_cast<std::uint32_t>(written);
+}
+
+// The old check, kept for the recorder until it reads with readRecord.
 template <typename Record> bool sizedRecord(const Record *record) {
-    return record != nullptr && record->size >= sizeof(Record);
+    return checkRecordSize("", "record", record, firstReleaseSize(record), sizeof(Record), true) ==
+           TVK_OK;
 }
 
 } // namespace tvk

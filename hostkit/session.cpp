@@ -1,34 +1,35 @@
 // The session driver. The library's callbacks carry no user pointer, so the
 // one session a process may run lives here, and the adapters below reach it.
+// Its handle is a token that is never given out again, so a stale handle
+// cannot reach a later session. The session's guard is held for the length
+// of each call: a call from inside one of its callbacks (or from inside a
+// capture's line callback) is refused, as is a call from another thread
+// while one is under way.
 #include "capture.h"
+#include "guard.h"
 #include "kit.h"
 #include "verdict.h"
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <string>
-
-struct TVK_Session {
-    int unused;
-};
 
 namespace {
 
-constexpr int kStatusWaiting = 2; // an arrival, or no part seen
+constexpr int kStatusWaiting = 2; // an arrival, or no sample to analyse
 constexpr int kStatusTuned = 3;
 constexpr int kStatusVerified = 6;
 
 struct Driver {
-    TVK_Session handle{};
+    void *handle = nullptr;
     bool active = false;
-    bool inCallback = false;
     TVK_SessionConfig config{};
     int steps = 0;
     int vibrations = 0;
     int outcome = TVK_RUNNING;
     std::string reason;
     bool successSent = false;
+    int lastHostCommand = -1; // with host answers: the host's last command
     bool callbackFailed = false;
     bool lastSeen = false;
     float lastX = 0.0F;
@@ -39,19 +40,11 @@ struct Driver {
 };
 
 Driver g_driver;
+tvk::OwnerGuard g_guard;
 
-// Marks the time the host's code runs inside the library's call.
-class InCallback {
-  public:
-    InCallback() {
-        g_driver.inCallback = true;
-    }
-    ~InCallback() {
-        g_driver.inCallback = false;
-    }
-    InCallback(const InCallback &) = delete;
-    InCallback &operator=(const InCallback &) = delete;
-};
+bool hostAnswers() {
+    return g_driver.config.answers == TVK_ANSWERS_HOST;
+}
 
 // After the session ended the library may still be stepped directly: the
 // adapters then see nothing and drive nothing.
@@ -62,11 +55,7 @@ ST_HostMateInf cameraAdapter() {
     TVK_StepReport &step = g_driver.step;
     float x = 0.0F;
     float y = 0.0F;
-    int seen = 0;
-    {
-        const InCallback guard;
-        seen = g_driver.config.camera(g_driver.config.user, &x, &y);
-    }
+    const int seen = g_driver.config.camera(g_driver.config.user, &x, &y);
     if (seen < 0) {
         g_driver.callbackFailed = true;
     }
@@ -95,12 +84,7 @@ int feederAdapter(ST_HostFedColC command) {
     g_driver.lastCommand = command;
     ++g_driver.vibrations;
     g_driver.verdict.observe(command);
-    int result = 0;
-    {
-        const InCallback guard;
-        result = g_driver.config.feeder(g_driver.config.user, &command);
-    }
-    if (result < 0) {
+    if (g_driver.config.feeder(g_driver.config.user, &command) < 0) {
         g_driver.callbackFailed = true;
     }
     return 0;
@@ -152,34 +136,63 @@ void answer(TVK_StepReport &step) {
         give(step, stayed ? TVL_CMD_SUCCESS : TVL_CMD_RESTART);
         g_driver.successSent = stayed;
     }
-    if (sent(step, kStatusWaiting)) {
-        if (step.seen == 0) {
-            step.events |= TVK_EV_TIMEOUT;
-        } else if (partInTarget()) {
-            step.events |= TVK_EV_ARRIVED;
-            g_driver.verdict.countAgain();
-        }
+}
+
+// Status 2 is the library's arrival when the part it was shown this step
+// lies in a target, and otherwise its word that it had no sample to analyse
+// and waited (the sample timeout among them).
+void observeWaiting(TVK_StepReport &step) {
+    if (!sent(step, kStatusWaiting)) {
+        return;
+    }
+    if (step.seen != 0 && partInTarget()) {
+        step.events |= TVK_EV_ARRIVED;
+        g_driver.verdict.countAgain();
+    } else {
+        step.events |= TVK_EV_TIMEOUT;
     }
 }
 
+// With host answers the library's end is the host's doing.
+bool judgeHostEnd(const TVK_StepReport &step) {
+    if (!hostAnswers() || step.task != TVL_TASK_END) {
+        return false;
+    }
+    if (g_driver.lastHostCommand == TVL_CMD_SUCCESS) {
+        finish(TVK_TUNED, "the task ended after the host's success command");
+    } else {
+        finish(TVK_STOPPED, "the task ended after the host's command " +
+                                std::to_string(g_driver.lastHostCommand));
+    }
+    return true;
+}
+
+bool judgeStandardSuccess(const TVK_StepReport &step) {
+    if (hostAnswers() || !g_driver.successSent || step.host_command >= 0) {
+        return false;
+    }
+    // The step after the success command shows whether the task ended.
+    if (step.task == TVL_TASK_END) {
+        finish(TVK_TUNED, "tuned and verified: the part stayed in its target");
+    } else {
+        finish(TVK_FAILED, "the task did not end after the success command (task state " +
+                               std::to_string(step.task) + ")");
+    }
+    return true;
+}
+
 void judge(const TVK_StepReport &step) {
-    if (g_driver.successSent && step.host_command < 0) {
-        // The step after the success command shows whether the task ended.
-        if (step.task == TVL_TASK_END) {
-            finish(TVK_TUNED, "tuned and verified: the part stayed in its target");
-        } else {
-            finish(TVK_FAILED, "the task did not end after the success command (task state " +
-                                   std::to_string(step.task) + ")");
-        }
+    if (judgeHostEnd(step) || judgeStandardSuccess(step)) {
         return;
     }
-    if (g_driver.verdict.reached() && !g_driver.successSent) {
+    const bool succeeded = g_driver.successSent && !hostAnswers();
+    if (g_driver.verdict.reached() && !succeeded) {
         finish(TVK_FAILED, g_driver.verdict.reason() + "; " + std::to_string(g_driver.vibrations) +
                                " vibrations");
         return;
     }
     const int budget = g_driver.config.max_steps;
-    if (!g_driver.successSent && budget > 0 && g_driver.steps >= budget) {
+    if (!succeeded && budget > 0 && g_driver.steps >= budget) {
         finish(TVK_BUDGET, "no success within the budget of " + std::to_string(budget) +
                                " steps (" + std::to_string(g_driver.vibrations) + " vibrations)");
     }
@@ -196,61 +209,8 @@ void fillOutcome(TVK_StepReport &step) {
     step.reason[length] = '\0';
 }
 
-bool ours(const TVK_Session *session) {
-    return g_driver.active && session == &g_driver.handle;
-}
-
-bool validConfig(const TVK_SessionConfig *config) {
-    return tvk::sizedRecord(config) && tvk::validModelAction(config->model, config->action) &&
-           config->max_steps >= 0 && config->verdict_sweeps >= 0 && config->camera != nullptr &&
-           config->feeder != nullptr;
-}
-
-} // namespace
-
-extern "C" {
-
-void tvk_session_config_init(TVK_SessionConfig *config, int model, int action) {
-    if (config == nullptr) {
-        return;
-    }
-    *config = TVK_SessionConfig{};
-    config->size = sizeof *config;
-    config->model = model;
-    config->action = action;
-    config->max_steps = 3000;
-    config->verdict_sweeps = 3;
-}
-
-int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
-    if (out == nullptr || !validConfig(config)) {
-        return TVK_E_ARG;
-    }
-    if (g_driver.inCallback) {
-        return TVK_E_STATE;
-    }
-    if (g_driver.active) {
-        return TVK_E_BUSY;
-    }
-    g_driver = Driver{};
-    g_driver.config = *config;
-    g_driver.config.size = sizeof g_driver.config;
-    g_driver.verdict.begin(config->model, config->action, config->verdict_sweeps);
-    if (TVLInit(cameraAdapter, feederAdapter, statusAdapter, config->model, config->action) != 1) {
-        return TVK_E_LIBRARY;
-    }
-    g_driver.active = true;
-    *out = &g_driver.handle;
-    return TVK_OK;
-}
-
-int tvk_session_step(TVK_Session *session, TVK_StepReport *report) {
-    if (!ours(session) || !tvk::sizedRecord(report)) {
-        return TVK_E_ARG;
-    }
-    if (g_driver.inCallback || g_driver.outcome != TVK_RUNNING) {
-        return TVK_E_STATE;
-    }
+// One TVLTask step into g_driver.step; the caller holds the session.
+int stepOnce() {
     TVK_StepReport &step = g_driver.step;
     step = TVK_StepReport{};
     step.size = sizeof step;
@@ -263,44 +223,218 @@ int tvk_session_step(TVK_Session *session, TVK_StepReport *report) {
     if (step.commanded != 0) {
         step.events |= TVK_EV_VIBRATED;
     }
-    const bool confirming = g_driver.successSent;
-    if (!confirming) {
-        answer(step);
+    // The step after the driver's success command only confirms the end.
+    if (hostAnswers() || !g_driver.successSent) {
+        if (!hostAnswers()) {
+            answer(step);
+        }
+        observeWaiting(step);
     }
     judge(step);
     fillOutcome(step);
     tvk::pumpCapture();
-    std::memcpy(report, &step, sizeof step);
     return g_driver.callbackFailed ? TVK_E_CALLBACK : TVK_OK;
 }
 
-int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report) {
-    if (!ours(session) || !tvk::sizedRecord(report)) {
-        return TVK_E_ARG;
+// A session call's refusals before it looks at its arguments: from inside a
+// callback of the session or of a capture, or while another thread's call
+// runs.
+class SessionCall {
+  public:
+    SessionCall(const char *function, const void *frame,
+                tvk::Nesting nesting = tvk::Nesting::kRefused)
+        : function_(function), hold_(g_guard, function, frame, nesting) {
+        refusal_ = hold_.refusal();
+        if (refusal_ == TVK_OK && nesting == tvk::Nesting::kRefused &&
+            tvk::insideCaptureCallback(frame)) {
+            refusal_ =
+                tvk::fail(TVK_E_REENTRY,
+                          std::string(function) + ": called from inside a capture's line callback");
+        }
     }
-    for (;;) {
-        const int result = tvk_session_step(session, report);
-        if (result != TVK_OK) {
-            return result;
+    // The refusal, or TVK_E_HANDLE when session is not the live session.
+    int refusalFor(const TVK_Session *session) const {
+        if (refusal_ != TVK_OK) {
+            return refusal_;
         }
-        if ((report->events & TVK_EV_ARRIVED) != 0 && put_back != nullptr) {
-            const InCallback guard;
-            put_back(g_driver.config.user);
+        if (!g_driver.active || session != g_driver.handle) {
+            return tvk::fail(TVK_E_HANDLE,
+                             std::string(function_) + ": session is not a live session");
         }
-        if (report->outcome != TVK_RUNNING) {
-            return TVK_OK;
-        }
+        return TVK_OK;
+    }
+    int refusal() const {
+        return refusal_;
+    }
+
+  private:
+    const char *function_;
+    tvk::Hold hold_;
+    int refusal_;
+};
+
+// TVK_E_STATE once the outcome is decided.
+int refuseOver(const char *function) {
+    if (g_driver.outcome == TVK_RUNNING) {
+        return TVK_OK;
+    }
+    return tvk::fail(TVK_E_STATE, std::string(function) + ": the session is over (outcome " +
+                                      std::to_string(g_driver.outcome) + ")");
+}
+
+int refuseConfig(const char *function, const TVK_SessionConfig &config) {
+    const std::string what = std::string(function) + ": config->";
+    if (!TvlInRange(config.model, TVK_MODEL_COUNT)) {
+        return tvk::fail(TVK_E_ARG,
+                         what + "model " + std::to_string(config.model) + " is not 0..2");
+    }
+    if (!TvlInRange(config.action, TVK_ACTION_COUNT)) {
+        return tvk::fail(TVK_E_ARG,
+                         what + "action " + std::to_string(config.action) + " is not 0..10");
+    }
+    if (config.max_steps < 0) {
+        return tvk::fail(TVK_E_ARG,
+                         what + "max_steps " + std::to_string(config.max_steps) + " is negative");
+    }
+    if (config.verdict_sweeps < 0) {
+        return tvk::fail(TVK_E_ARG, what + "verdict_sweeps " +
+                                        std::to_string(config.verdict_sweeps) + " is negative");
+    }
+    if (config.camera == nullptr || config.feeder == nullptr) {
+        return tvk::fail(TVK_E_ARG,
+                         what + (config.camera == nullptr ? "camera" : "feeder") + " is null");
+    }
+    if (config.answers != TVK_ANSWERS_STANDARD && config.answers != TVK_ANSWERS_HOST) {
+        return tvk::fail(TVK_E_ARG,
+                         what + "answers " + std::to_string(config.answers) + " is not 0 or 1");
+    }
+    return TVK_OK;
+}
+
+void fillDefaults(TVK_SessionConfig *config, int model, int action) {
+    *config = TVK_SessionConfig{};
+    config->size = sizeof *config;
+    config->model = model;
+    config->action = action;
+    config->max_steps = 3000;
+    config->verdict_sweeps = 3;
+    config->answers = TVK_ANSWERS_STANDARD;
+}
+
+} // namespace
+
+extern "C" {
+
+void tvk_session_config_init_sized(TVK_SessionConfig *config, uint32_t size, int model,
+                                   int action) {
+    if (config == nullptr) {
+        return;
+    }
+    TVK_SessionConfig full;
+    fillDefaults(&full, model, action);
+    config->size = size;
+    if (tvk::checkOutput("tvk_session_config_init_sized", "config", config) == TVK_OK) {
+        tvk::writeRecord(full, config);
     }
 }
 
-int tvk_session_command(TVK_Session *session, int command) {
-    if (!ours(session) || command < TVL_CMD_END || command > TVL_CMD_SUCCESS) {
-        return TVK_E_ARG;
+// Parenthesised: the header's macro of the same name serves newer callers.
+void(tvk_session_config_init)(TVK_SessionConfig *config, int model, int action) {
+    tvk_session_config_init_sized(config, tvk::firstReleaseSize(config), model, action);
+}
+
+int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
+    constexpr const char *kFunction = "tvk_session_start";
+    const SessionCall call(kFunction, __builtin_frame_address(0));
+    if (call.refusal() != TVK_OK) {
+        return call.refusal();
     }
-    if (g_driver.inCallback || g_driver.outcome != TVK_RUNNING) {
-        return TVK_E_STATE;
+    if (out == nullptr) {
+        return tvk::fail(TVK_E_ARG, "tvk_session_start: out is null");
+    }
+    TVK_SessionConfig full;
+    fillDefaults(&full, 0, 0);
+    int result = tvk::readRecord(kFunction, "config", config, &full);
+    if (result == TVK_OK) {
+        result = refuseConfig(kFunction, full);
+    }
+    if (result != TVK_OK) {
+        return result;
+    }
+    if (g_driver.active) {
+        return tvk::fail(TVK_E_BUSY, "tvk_session_start: a session is already active");
+    }
+    g_driver = Driver{};
+    g_driver.config = full;
+    g_driver.verdict.begin(full.model, full.action, full.verdict_sweeps);
+    if (TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
+        return tvk::fail(TVK_E_LIBRARY, "tvk_session_start: TVLInit refused model " +
+                                            std::to_string(full.model) + ", action " +
+                                            std::to_string(full.action));
+    }
+    g_driver.handle = tvk::newToken();
+    g_driver.active = true;
+    *out = static_cast<TVK_Session *>(g_driver.handle);
+    return TVK_OK;
+}
+
+int tvk_session_step(TVK_Session *session, TVK_StepReport *report) {
+    constexpr const char *kFunction = "tvk_session_step";
+    const SessionCall call(kFunction, __builtin_frame_address(0));
+    int result = call.refusalFor(session);
+    if (result == TVK_OK) {
+        result = tvk::checkOutput(kFunction, "report", report);
+    }
+    if (result == TVK_OK) {
+        result = refuseOver(kFunction);
+    }
+    if (result != TVK_OK) {
+        return result;
+    }
+    result = stepOnce();
+    tvk::writeRecord(g_driver.step, report);
+    return result;
+}
+
+int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report) {
+    constexpr const char *kFunction = "tvk_session_run";
+    const SessionCall call(kFunction, __builtin_frame_address(0));
+    int result = call.refusalFor(session);
+    if (result == TVK_OK) {
+        result = tvk::checkOutput(kFunction, "report", report);
+    }
+    if (result == TVK_OK) {
+        result = refuseOver(kFunction);
+    }
+    while (result == TVK_OK) {
+        result = stepOnce();
+        tvk::writeRecord(g_driver.step, report);
+        if (result != TVK_OK || g_driver.step.outcome != TVK_RUNNING) {
+            break;
+        }
+        if ((g_driver.step.events & TVK_EV_ARRIVED) != 0 && put_back != nullptr) {
+            put_back(g_driver.config.user);
+        }
+    }
+    return result;
+}
+
+int tvk_session_command(TVK_Session *session, int command) {
+    constexpr const char *kFunction = "tvk_session_command";
+    const SessionCall call(kFunction, __builtin_frame_address(0));
+    int result = call.refusalFor(session);
+    if (result == TVK_OK && (command < TVL_CMD_END || command > TVL_CMD_SUCCESS)) {
+        result = tvk::fail(TVK_E_ARG, "tvk_session_command: command " + std::to_string(command) +
+                                          " is not 0..3");
+    }
+    if (result == TVK_OK) {
+        result = refuseOver(kFunction);
+    }
+    if (result != TVK_OK) {
+        return result;
     }
     TVLLogicStaCol(command);
+    g_driver.lastHostCommand = command;
     if (command == TVL_CMD_END) {
         finish(TVK_STOPPED, "ended by the host");
     } else if (command == TVL_CMD_SUCCESS) {
@@ -312,11 +446,17 @@ int tvk_session_command(TVK_Session *session, int command) {
 }
 
 int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params) {
-    if (!ours(session) || params == nullptr) {
-        return TVK_E_ARG;
+    constexpr const char *kFunction = "tvk_session_set_params";
+    const SessionCall call(kFunction, __builtin_frame_address(0));
+    int result = call.refusalFor(session);
+    if (result == TVK_OK && params == nullptr) {
+        result = tvk::fail(TVK_E_ARG, "tvk_session_set_params: params is null");
     }
-    if (g_driver.inCallback || g_driver.outcome != TVK_RUNNING) {
-        return TVK_E_STATE;
+    if (result == TVK_OK) {
+        result = refuseOver(kFunction);
+    }
+    if (result != TVK_OK) {
+        return result;
     }
     TVLLogicParamSet(params->u16AmpInit, params->u16AmpMax, params->u16FreInit, params->u16FreMax,
                      params->u16FedRunTim);
@@ -326,8 +466,15 @@ int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params
 }
 
 int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason_size) {
-    if (!ours(session) || (reason != nullptr && reason_size <= 0)) {
-        return TVK_E_ARG;
+    const SessionCall call("tvk_session_outcome", __builtin_frame_address(0),
+                           tvk::Nesting::kAllowed);
+    int result = call.refusalFor(session);
+    if (result == TVK_OK && reason != nullptr && reason_size <= 0) {
+        result = tvk::fail(TVK_E_ARG, "tvk_session_outcome: reason_size " +
+                                          std::to_string(reason_size) + " is not positive");
+    }
+    if (result != TVK_OK) {
+        return result;
     }
     if (reason != nullptr) {
         const std::size_t length = std::min<std::size_t>(g_driver.reason.size(),
@@ -342,14 +489,12 @@ int tvk_session_end(TVK_Session *session) {
     if (session == nullptr) {
         return TVK_OK;
     }
-    if (!ours(session)) {
-        return tvk::fail(TVK_E_HANDLE, "tvk_session_end: session is not a live session");
+    const SessionCall call("tvk_session_end", __builtin_frame_address(0));
+    const int result = call.refusalFor(session);
+    if (result == TVK_OK) {
+        g_driver.active = false;
     }
-    if (g_driver.inCallback) {
-        return tvk::fail(TVK_E_REENTRY, "tvk_session_end: called from inside a callback");
-    }
-    g_driver.active = false;
-    return TVK_OK;
+    return result;
 }
 
 } // extern "C"

@@ -174,11 +174,35 @@ typedef struct TVK_SessionConfig {
     TVK_CameraFn camera; /* required */
     TVK_FeederFn feeder; /* required */
     void *user;          /* passed to both callbacks */
+    int32_t answers;     /* TVK_ANSWERS_STANDARD (0, default): the driver answers statuses 3
+                            and 6 itself; TVK_ANSWERS_HOST (1): it gives none, the host gives
+                            its own commands with tvk_session_command between steps (a replay
+                            does). Since 1.2.0. */
 } TVK_SessionConfig;
 
+/* Who answers the library's statuses 3 and 6 (TVK_SessionConfig.answers).
+ * With TVK_ANSWERS_HOST the driver sends nothing: a report's host_command is
+ * always -1 and its events hold no TVK_EV_TUNED, TVK_EV_VERIFIED,
+ * TVK_EV_RESTARTED or TVK_EV_SUCCESS (they name the driver's answers). The
+ * outcome is the host's (TVL_CMD_END: TVK_STOPPED), the budget's or the
+ * early verdict's, or the library's: a step whose task state is
+ * TVL_TASK_END ends the session, TVK_TUNED when the host's last command was
+ * TVL_CMD_SUCCESS, TVK_STOPPED otherwise. Since 1.2.0. */
+enum { TVK_ANSWERS_STANDARD = 0, TVK_ANSWERS_HOST = 1 };
+
 /* Defaults for model and action: size set, budget 3000, verdict after three
- * sweeps; callbacks and user null. */
+ * sweeps, standard answers; callbacks and user null. Writes no more than
+ * size bytes; size is the caller's sizeof(TVK_SessionConfig), which the
+ * macro below passes. Since 1.2.0. */
+TVK_API void tvk_session_config_init_sized(TVK_SessionConfig *config, uint32_t size, int model,
+                                           int action);
+/* The function of the first release: fills the first release's record
+ * only (its size, without answers). Programs compiled against this header
+ * call tvk_session_config_init_sized through the macro; bindings that call
+ * the symbol by name should call tvk_session_config_init_sized. */
 TVK_API void tvk_session_config_init(TVK_SessionConfig *config, int model, int action);
+#define tvk_session_config_init(config, model, action)                                             \
+    tvk_session_config_init_sized((config), (uint32_t)sizeof *(config), (model), (action))
 
 /* What a step brought, as bits of TVK_StepReport.events. */
 enum {

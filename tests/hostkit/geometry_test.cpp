@@ -109,25 +109,4 @@ TEST(GeometryFacts, StartPointLiesOnThePlatformInNoTarget) {
     EXPECT_EQ(tvk_area_of(1, 3, x, y), TVK_AREA_CENTRE);
 }
 
-TEST(GeometryFacts, BadArgumentsAreRefused) {
-    TVK_Geometry geometry{};
-    geometry.size = sizeof geometry;
-    TVK_Geometry small{};
-    small.size = sizeof small - 1;
-    float x = 0.0F;
-    const struct {
-        int model;
-        int action;
-    } outOfRange[] = {{-1, 0}, {3, 0}, {4, 0}, {0, -1}, {0, 11}};
-    for (const auto &c : outOfRange) {
-        EXPECT_EQ(tvk_geometry(c.model, c.action, &geometry), TVK_E_ARG);
-        EXPECT_EQ(tvk_area_of(c.model, c.action, 1.0F, 1.0F), TVK_E_ARG);
-        EXPECT_EQ(tvk_in_target(c.model, c.action, 1.0F, 1.0F), TVK_E_ARG);
-        EXPECT_EQ(tvk_start_point(c.model, c.action, 0.0F, 0.0F, &x, &x), TVK_E_ARG);
-    }
-    EXPECT_EQ(tvk_geometry(0, 0, nullptr), TVK_E_ARG);
-    EXPECT_EQ(tvk_geometry(0, 0, &small), TVK_E_ARG);
-    EXPECT_EQ(tvk_start_point(0, 0, 0.0F, 0.0F, nullptr, &x), TVK_E_ARG);
-}
-
 } // namespace
