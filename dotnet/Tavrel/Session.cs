@@ -183,8 +183,11 @@ namespace Tavrel
         /// </summary>
         public void Dispose()
         {
+            // From inside its own callbacks the kit refuses the end
+            // (TavrelReentryException) and the session goes on.
             if (_callingThread == Thread.CurrentThread.ManagedThreadId)
-                throw new InvalidOperationException("a session cannot end inside its own callbacks");
+                Errors.Check(Native.tvk_session_end(_handle.DangerousGetHandle()),
+                             nameof(Native.tvk_session_end));
             Callbacks.Finish(_handle.Release(), nameof(Native.tvk_session_end));
         }
 
