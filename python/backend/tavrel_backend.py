@@ -24,7 +24,12 @@ PACKAGE = "tavrel"
 # Fixed file times make the same tree give the same bytes.
 ZIP_TIME = (1980, 1, 1, 0, 0, 0)
 SDIST_FILES = ("pyproject.toml", "README.md", "backend/tavrel_backend.py")
-WHEEL = ("Wheel-Version: 1.0", "Generator: tavrel_backend", "Root-Is-Purelib: true", "Tag: py3-none-any")
+WHEEL = (
+    "Wheel-Version: 1.0",
+    "Generator: tavrel_backend",
+    "Root-Is-Purelib: true",
+    "Tag: py3-none-any",
+)
 
 
 def _project() -> Dict[str, Any]:
