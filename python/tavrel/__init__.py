@@ -39,6 +39,7 @@ from .errors import (
 )
 from .geometry import Geometry, area_of, geometry, in_target, start_point
 from .records import (
+    Answers,
     Area,
     Command,
     Event,
@@ -62,6 +63,7 @@ def kit_version() -> str:
 
 
 __all__ = [
+    "Answers",
     "Area",
     "ArgumentError",
     "BusyError",

@@ -142,8 +142,13 @@ typedef struct TVK_SessionConfig {
     TVK_CameraFn camera;
     TVK_FeederFn feeder;
     void *user;
+    int32_t answers;
 } TVK_SessionConfig;
 
+enum { TVK_ANSWERS_STANDARD = 0, TVK_ANSWERS_HOST = 1 };
+
+void tvk_session_config_init_sized(TVK_SessionConfig *config, uint32_t size, int model,
+                                   int action);
 void tvk_session_config_init(TVK_SessionConfig *config, int model, int action);
 
 enum {

@@ -69,6 +69,13 @@ class MotorUse(enum.IntEnum):
     MAIN = kit.TVK_MOTOR_MAIN
 
 
+class Answers(enum.IntEnum):
+    """Who answers the library's statuses 3 (tuned) and 6 (verified)."""
+
+    STANDARD = kit.TVK_ANSWERS_STANDARD  # the kit's driver: verify, then success or restart
+    HOST = kit.TVK_ANSWERS_HOST  # the host, with Session.command between steps
+
+
 class Event(enum.IntFlag):
     """What a session step brought."""
 

@@ -11,7 +11,7 @@ from ._lifetime import Native
 from .capture import Capture, capture_active, capture_lines, capture_to_file, discard_diagnostics
 from .geometry import Geometry, geometry
 from .native import ffi, kit, lib
-from .records import Command, HostCommand, LogicParams, Outcome, StepReport, new_record
+from .records import Answers, Command, HostCommand, LogicParams, Outcome, StepReport, new_record
 
 INT32_MAX = 2**31 - 1
 
@@ -24,12 +24,14 @@ class Session:
 
     ``camera()`` returns the part's position as ``(x, y)`` (or ``(x, y,
     seen)``), or None when the camera does not see it; coordinates must fit a
-    C float. ``feeder(command)`` runs a :class:`Command`. The driver gives the
-    standard answers (verify when tuned, success or restart after the
-    verification), stops at the step budget ``max_steps`` and declares the
-    action failed early once every driven motor has swept its whole frequency
-    window ``verdict_sweeps`` times at its top amplitude (None keeps the kit's
-    defaults; 0 turns either off).
+    C float. ``feeder(command)`` runs a :class:`Command`. With ``answers``
+    :attr:`Answers.STANDARD` the driver answers the library (verify when
+    tuned, success or restart after the verification); with
+    :attr:`Answers.HOST` it gives no command and the host answers with
+    :meth:`command` between steps. The driver stops at the step budget
+    ``max_steps`` and declares the action failed early once every driven
+    motor has swept its whole frequency window ``verdict_sweeps`` times at its
+    top amplitude (None keeps the kit's defaults; 0 turns either off).
 
     The library's diagnostic text is discarded unless ``diagnostics`` is a
     path (the text goes to that file) or a function (called with each line);
@@ -51,6 +53,7 @@ class Session:
         *,
         max_steps: Optional[int] = None,
         verdict_sweeps: Optional[int] = None,
+        answers: Answers = Answers.STANDARD,
         diagnostics: Diagnostics = None,
     ) -> None:
         model, action = errors.model_action(model, action)
@@ -59,7 +62,8 @@ class Session:
         if not callable(feeder):
             raise TypeError(f"feeder must be callable, got {feeder!r}")
         config = ffi.new("TVK_SessionConfig *")
-        kit.tvk_session_config_init(config, model, action)
+        kit.tvk_session_config_init_sized(config, ffi.sizeof(config[0]), model, action)
+        config.answers = Answers(errors.whole("answers", answers, min(Answers), max(Answers)))
         if max_steps is not None:
             config.max_steps = errors.whole("max_steps", max_steps, 0, INT32_MAX)
         if verdict_sweeps is not None:
@@ -111,7 +115,7 @@ class Session:
         return geometry(self.model, self.action)
 
     def step(self) -> StepReport:
-        """Runs one library step with the standard answers; returns a :class:`StepReport`."""
+        """Runs one library step; returns its :class:`StepReport`."""
         report = new_record("TVK_StepReport")
         began = kit.tvk_clock_seconds()
         self._call("session step", kit.tvk_session_step, report)

@@ -181,6 +181,8 @@ def test_bad_session_arguments(arguments, error, text):
         ({"max_steps": -1}, ValueError, "max_steps must be from 0"),
         ({"verdict_sweeps": "1"}, TypeError, "verdict_sweeps must be an integer"),
         ({"diagnostics": 3}, TypeError, "diagnostics must be None, a path or a function"),
+        ({"answers": 2}, ValueError, "answers must be from 0 to 1, got 2"),
+        ({"answers": "host"}, TypeError, "answers must be an integer"),
     ],
 )
 def test_bad_session_options(options, error, text):
@@ -206,3 +208,43 @@ def test_bad_arguments_to_a_running_session(call, error, text):
     with tavrel.Session(0, 0, no_camera, no_feeder) as session:
         with pytest.raises(error, match=text):
             call(session)
+
+
+def tune_answering_as_the_host(model, action):
+    """Steps a session with host answers, answering as the standard driver would."""
+    feeder, start = feeder_for(model, action)
+    answers = []
+    with tavrel.Session(model, action, feeder.camera, feeder.vibrate,
+                        answers=tavrel.Answers.HOST) as session:
+        for report in session.steps():
+            assert report.host_command is None
+            assert not report.events & (Event.TUNED | Event.VERIFIED | Event.SUCCESS)
+            if Event.ARRIVED in report.events:
+                feeder.place(*start)
+            if tavrel.Status.TUNED in report.statuses:
+                answers.append(HostCommand.VERIFY)
+            elif tavrel.Status.VERIFIED in report.statuses:
+                stayed = tavrel.in_target(model, action, *feeder.camera())
+                answers.append(HostCommand.SUCCESS if stayed else HostCommand.RESTART)
+            else:
+                continue
+            session.command(answers[-1])
+    return report, answers
+
+
+@pytest.mark.parametrize("model,action", [(0, 0), (1, 4), (2, 8)])
+def test_a_host_answering_as_the_driver_does_tunes_alike(model, action):
+    standard, _ = tune(model, action, by_steps=True)
+    by_host, answers = tune_answering_as_the_host(model, action)
+    assert answers[0] == HostCommand.VERIFY and answers[-1] == HostCommand.SUCCESS
+    assert by_host.outcome == Outcome.TUNED
+    assert (by_host.step, by_host.vibrations, by_host.command) == (
+        standard.step, standard.vibrations, standard.command)
+
+
+def test_a_host_that_never_answers_is_not_answered_for():
+    feeder, start = feeder_for(0, 0)
+    with tavrel.Session(0, 0, feeder.camera, feeder.vibrate, answers=tavrel.Answers.HOST,
+                        max_steps=400) as session:
+        last = session.run(put_back=lambda: feeder.place(*start))
+    assert last.outcome != Outcome.TUNED and last.host_command is None
