@@ -547,48 +547,24 @@ static class BindingTests
 
     static void DisposeWaitsForTheStep()
     {
-        var inside = new ManualResetEvent(false);
-        var carryOn = new ManualResetEvent(false);
-        Camera waiting = (out float x, out float y) =>
-        {
-            inside.Set();
-            carryOn.WaitOne();
-            x = y = 0;
-            return false;
-        };
-        var session = new Session(0, 0, waiting, c => { });
-        string stepEnded = "not at all";
-        var stepper = new Thread(() =>
-        {
-            try
-            {
-                session.Step();
-                stepEnded = "normally";
-            }
-            catch (Exception error)
-            {
-                stepEnded = error.ToString();
-            }
-        });
-        stepper.Start();
-        inside.WaitOne();
-        session.Dispose();
-        carryOn.Set();
-        stepper.Join();
-        Expect(stepEnded == "normally", "the step under way to end normally, it ended " + stepEnded);
-        ExpectThrows<ObjectDisposedException>(() => session.Step(), e => true, "no step after Dispose");
+        var blocked = new BlockedStep();
+        blocked.Session.Dispose();
+        blocked.Finish();
+        Expect(blocked.StepEnded == "normally", "the step under way to end normally, it ended " + blocked.StepEnded);
+        ExpectThrows<ObjectDisposedException>(() => blocked.Session.Step(), e => true, "no step after Dispose");
         using (var next = new Session(0, 1, NoPart, c => { }))
             next.Step();
     }
 
-    // A session that waits, inside the camera callback, on another thread
-    // for the thread to be told to act.
+    // A session whose first step, on a thread of its own, waits inside the
+    // camera callback until Finish.
     sealed class BlockedStep : IDisposable
     {
         readonly ManualResetEvent _inside = new ManualResetEvent(false);
         readonly ManualResetEvent _carryOn = new ManualResetEvent(false);
         readonly Thread _stepper;
         public readonly Session Session;
+        public string StepEnded = "not at all";
 
         public BlockedStep()
         {
@@ -600,15 +576,32 @@ static class BindingTests
                 return false;
             };
             Session = new Session(0, 0, waiting, c => { });
-            _stepper = new Thread(() => Session.Step());
+            _stepper = new Thread(() =>
+            {
+                try
+                {
+                    Session.Step();
+                    StepEnded = "normally";
+                }
+                catch (Exception error)
+                {
+                    StepEnded = error.ToString();
+                }
+            });
             _stepper.Start();
             _inside.WaitOne();
         }
 
-        public void Dispose()
+        /// <summary>Lets the step go on and waits for it to end.</summary>
+        public void Finish()
         {
             _carryOn.Set();
             _stepper.Join();
+        }
+
+        public void Dispose()
+        {
+            Finish();
             Session.Dispose();
         }
     }
