@@ -73,9 +73,10 @@ namespace Tavrel
         internal static extern int tvk_start_point(int model, int action, float width, float height,
                                                    out float x, out float y);
 
-        // Takes a buffer: the kit fills a whole record of its own size.
+        // Writes no more than size bytes (since 1.2.0).
         [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
-        internal static extern void tvk_session_config_init(IntPtr config, int model, int action);
+        internal static extern void tvk_session_config_init_sized(ref SessionConfig config, uint size,
+                                                                  int model, int action);
 
         [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int tvk_session_start(ref SessionConfig config, out SessionHandle session);

@@ -225,25 +225,13 @@ namespace Tavrel
             });
         }
 
-        // The kit's defaults, filled into a buffer with room for a newer
-        // kit's larger record, then this binding's size, so that the kit
-        // reads the fields it knows of it.
+        // The kit's defaults, written for this binding's size of the record.
         static SessionConfig DefaultConfig(int model, int action)
         {
-            const int room = 1024;
-            IntPtr buffer = Marshal.AllocHGlobal(room);
-            try
-            {
-                Marshal.Copy(new byte[room], 0, buffer, room);
-                Native.tvk_session_config_init(buffer, model, action);
-                var config = (SessionConfig)Marshal.PtrToStructure(buffer, typeof(SessionConfig));
-                config.Size = (uint)Marshal.SizeOf(typeof(SessionConfig));
-                return config;
-            }
-            finally
-            {
-                Marshal.FreeHGlobal(buffer);
-            }
+            var config = new SessionConfig();
+            Native.tvk_session_config_init_sized(ref config, (uint)Marshal.SizeOf(typeof(SessionConfig)),
+                                                 model, action);
+            return config;
         }
 
         static int NotNegative(int? value, int fallback, string name)
