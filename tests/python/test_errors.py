@@ -11,6 +11,7 @@ import pytest
 import tavrel
 from tavrel import ErrorCode, errors
 from tavrel.native import ffi, kit
+from tavrel.records import new_record
 
 from conftest import SOURCE, feeder_for
 
@@ -74,6 +75,28 @@ def end_from_inside_a_callback(_tmp_path):
         session.step()
 
 
+def raw_step_from_a_second_thread_during_a_step(_tmp_path):
+    """The kit's own refusal of a concurrent call, bypassing the binding's thread check."""
+    holder, refused = {}, []
+
+    def raw_step():
+        report = new_record("TVK_StepReport")
+        try:
+            errors.check(kit.tvk_session_step(holder["handle"], report), "step concurrently")
+        except tavrel.TavrelError as error:
+            refused.append(error)
+
+    def camera():
+        worker = threading.Thread(target=raw_step)
+        worker.start()
+        worker.join()
+
+    with tavrel.Session(0, 0, camera, lambda command: None) as session:
+        holder["handle"] = session._handle
+        session.step()
+    raise refused[0]
+
+
 def second_session(_tmp_path):
     feeder, _ = feeder_for(0, 0)
     with tavrel.Session(0, 0, feeder.camera, feeder.vibrate):
@@ -88,23 +111,25 @@ def stop_without_capture(_tmp_path):
     errors.check(kit.tvk_capture_stop(), "stop no capture")
 
 
-# Failures the kit itself reports, and what its message names.
+# Failures the kit itself reports, what its message names, and whether the
+# refused call was this thread's last failing one.
 KIT_REFUSALS = [
-    (stale_session_end, "HandleError", "tvk_session_end"),
-    (end_from_inside_a_callback, "ReentryError", "tvk_session_end"),
-    (second_session, "BusyError", ""),
-    (trace_in_missing_folder, "KitIOError", ""),
-    (stop_without_capture, "StateError", ""),
+    (stale_session_end, "HandleError", "tvk_session_end", True),
+    (end_from_inside_a_callback, "ReentryError", "tvk_session_end", False),
+    (raw_step_from_a_second_thread_during_a_step, "ThreadError", "tvk_session_step", False),
+    (second_session, "BusyError", "tvk_session_start", True),
+    (trace_in_missing_folder, "KitIOError", "missing/trace.csv': No such file or directory", True),
+    (stop_without_capture, "StateError", "tvk_capture_stop", True),
 ]
 
 
-@pytest.mark.parametrize("call,kind,names", KIT_REFUSALS)
-def test_a_kit_refusal_carries_the_kits_message(tmp_path, call, kind, names):
+@pytest.mark.parametrize("call,kind,names,last", KIT_REFUSALS)
+def test_a_kit_refusal_carries_the_kits_message(tmp_path, call, kind, names, last):
     with pytest.raises(getattr(tavrel, kind)) as raised:
         call(tmp_path)
     detail = raised.value.detail
     assert detail and names in detail and str(raised.value).endswith(f": {detail}")
-    if call is not end_from_inside_a_callback:  # the step that follows may fail too
+    if last:
         assert detail == errors.kit_message()
 
 
