@@ -52,6 +52,7 @@ static void kit_records(void) {
     OFFSET(TVK_SessionConfig, camera);
     OFFSET(TVK_SessionConfig, feeder);
     OFFSET(TVK_SessionConfig, user);
+    OFFSET(TVK_SessionConfig, answers);
     SIZE(TVK_StepReport);
     OFFSET(TVK_StepReport, size);
     OFFSET(TVK_StepReport, step);
@@ -112,6 +113,13 @@ static void constants(void) {
     CONSTANT(TVK_E_LIBRARY);
     CONSTANT(TVK_E_CALLBACK);
     CONSTANT(TVK_E_NOMEM);
+    CONSTANT(TVK_E_SIZE);
+    CONSTANT(TVK_E_LAYOUT);
+    CONSTANT(TVK_E_HANDLE);
+    CONSTANT(TVK_E_REENTRY);
+    CONSTANT(TVK_E_THREAD);
+    CONSTANT(TVK_ANSWERS_STANDARD);
+    CONSTANT(TVK_ANSWERS_HOST);
     CONSTANT(TVK_AREA_XLO_YMID);
     CONSTANT(TVK_AREA_XLO_YLO);
     CONSTANT(TVK_AREA_XLO_YHI);
