@@ -45,9 +45,10 @@ namespace Tavrel
     /// hopeless tuning failed early. The library's text is discarded unless
     /// the options ask for it. One session per process: dispose it (using)
     /// before the next starts; one never disposed ends when it is collected.
-    /// Call it from one thread. An exception thrown by the camera or the
-    /// feeder is rethrown from Step or Run; a thread aborted inside them is
-    /// aborted again once the kit has returned.
+    /// Call it from one thread. An exception thrown during a step by the
+    /// camera, the feeder or a diagnostics line function is rethrown from Step
+    /// or Run; a thread aborted inside them is aborted again once the kit has
+    /// returned.
     /// </summary>
     public sealed class Session : IDisposable
     {
