@@ -14,7 +14,10 @@ namespace Tavrel
 
         public override bool IsInvalid => handle == IntPtr.Zero;
 
-        /// <summary>Releases the object now and gives the kit's result of the release.</summary>
+        /// <summary>
+        /// Releases the object and gives the kit's result; 0 when it was released
+        /// before, or is left to a call under way on another thread to release.
+        /// </summary>
         internal int Release()
         {
             Dispose();
