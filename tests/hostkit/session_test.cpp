@@ -1,8 +1,10 @@
 // The session driver on the simulated feeder: the standard answers, events,
 // outcomes with their reasons, the one-session rule and the refusals.
+#include "library_clock.h"
 #include "support.h"
 #include "tavrel_hostkit.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -184,6 +186,66 @@ TEST_F(Session, CallbacksCannotStepOrCommandAndTheirErrorsSurface) {
     EXPECT_EQ(tvk_session_command(session, TVL_CMD_END), TVK_OK);
     EXPECT_EQ(tvk_session_outcome(session, nullptr, 0), TVK_STOPPED);
     EXPECT_EQ(tvk_session_step(session, &report), TVK_E_STATE);
+}
+
+void collectLine(void *user, const char *line, int32_t length) {
+    static_cast<std::vector<std::string> *>(user)->emplace_back(line,
+                                                                static_cast<std::size_t>(length));
+}
+
+// On the real clock the library's sample timeout fires at the first step:
+// the first sighting only primes its ring, so there is no sample to analyse
+// and the last one lies at the clock's origin. The part is seen, not in a
+// target: the library waited, and the kit says so.
+TEST_F(Session, TheFirstStepOnTheRealClockReportsTheLibrarysTimeout) {
+    tvk::useLibraryClock(nullptr);
+    Rig rig(0, 0);
+    const TVK_SessionConfig config = configFor(0, 0, rig.sim);
+    std::vector<std::string> lines;
+    ASSERT_EQ(tvk_capture_to_callback(collectLine, &lines), TVK_OK);
+    ASSERT_EQ(tvk_session_start(&config, &session), TVK_OK);
+    TVK_StepReport report = emptyReport();
+    ASSERT_EQ(tvk_session_step(session, &report), TVK_OK);
+    ASSERT_EQ(tvk_capture_stop(), TVK_OK);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), ".........Mate Vanish; Tim = 3S......"),
+              lines.end());
+    EXPECT_EQ(report.seen, 1);
+    EXPECT_EQ(report.events & (TVK_EV_TIMEOUT | TVK_EV_ARRIVED), TVK_EV_TIMEOUT);
+}
+
+// With host answers the driver gives no command; the host's own answers
+// tune the action and the session ends TUNED, or STOPPED on its end.
+TEST_F(Session, HostAnswersLeaveEveryCommandToTheHost) {
+    for (const int last : {TVL_CMD_SUCCESS, TVL_CMD_END}) {
+        SCOPED_TRACE("last command " + std::to_string(last));
+        Rig rig(0, 0);
+        TVK_SessionConfig config = configFor(0, 0, rig.sim);
+        config.answers = TVK_ANSWERS_HOST;
+        ASSERT_EQ(tvk_session_start(&config, &session), TVK_OK);
+        TVK_StepReport report = emptyReport();
+        const int driverEvents = TVK_EV_TUNED | TVK_EV_VERIFIED | TVK_EV_RESTARTED | TVK_EV_SUCCESS;
+        do {
+            ASSERT_EQ(tvk_session_step(session, &report), TVK_OK);
+            EXPECT_EQ(report.host_command, -1);
+            EXPECT_EQ(report.events & driverEvents, 0);
+            const int count = std::min<int>(report.status_count, TVK_STATUS_MAX);
+            for (int i = 0; i < count && report.outcome == TVK_RUNNING; ++i) {
+                if (report.status[i] == 3) {
+                    ASSERT_EQ(tvk_session_command(session, TVL_CMD_VERIFY), TVK_OK);
+                } else if (report.status[i] == 6) {
+                    ASSERT_EQ(tvk_session_command(session, last), TVK_OK);
+                }
+            }
+            if ((report.events & TVK_EV_ARRIVED) != 0) {
+                tvk_sim_place(rig.sim, rig.startX, rig.startY);
+            }
+        } while (report.outcome == TVK_RUNNING &&
+                 tvk_session_outcome(session, nullptr, 0) == TVK_RUNNING);
+        const int outcome = tvk_session_outcome(session, nullptr, 0);
+        EXPECT_EQ(outcome, last == TVL_CMD_SUCCESS ? TVK_TUNED : TVK_STOPPED);
+        tvk_session_end(session);
+        session = nullptr;
+    }
 }
 
 } // namespace
