@@ -55,8 +55,10 @@ def test_pip_installs_offline_and_the_system_loader_finds_the_libraries(tmp_path
     env_dir = tmp_path / "venv"
     subprocess.run([str(python), "-m", "venv", "--system-site-packages", str(env_dir)], check=True)
     venv_python = env_dir / "bin" / "python"
-    # Offline: no index, and no look for a newer pip either.
-    offline = dict(os.environ, PIP_DISABLE_PIP_VERSION_CHECK="1")
+    # Offline and on its own: no index, no folder of wheels, no pip configuration, and no
+    # look for a newer pip either.
+    offline = {k: v for k, v in os.environ.items() if not k.startswith("PIP_")}
+    offline.update(PIP_CONFIG_FILE=os.devnull, PIP_DISABLE_PIP_VERSION_CHECK="1")
     install = [str(venv_python), "-m", "pip", "install", "--no-index", *options, str(source)]
     done = subprocess.run(install, env=offline, capture_output=True, text=True)
     assert done.returncode == 0, done.stdout + done.stderr
