@@ -1,27 +1,67 @@
-// The recorder: one trace row per step, written to a side file that takes
-// the trace's name only when the whole trace is there.
+// The recorder: one trace row per step, through the output rule (a regular
+// file appears whole at close or not at all). Handles are tokens in the table
+// of live recorders, so a closed one cannot reach another.
 #include "kit.h"
-#include "trace_columns.h"
+#include "live_table.h"
+#include "output/output.h"
+#include "trace/trace_columns.h"
+#include "trace/trace_values.h"
 
-#include <cstdio>
+#include <cmath>
+#include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 
-struct TVK_Recorder {
-    std::FILE *file;
-    std::string path;
-    std::string partPath;
-    int model;
-    int action;
-    bool failed;
-};
-
 namespace {
 
-void put(TVK_Recorder *recorder, const std::string &text) {
-    if (std::fputs(text.c_str(), recorder->file) < 0) {
-        recorder->failed = true;
+struct Recorder {
+    tvk::OwnerGuard guard;
+    tvk::Output output;
+    std::string path;
+    int model = 0;
+    int action = 0;
+    std::int64_t lastNs = -1;
+};
+
+tvk::LiveTable<Recorder> g_recorders;
+
+// The output's refusal, naming the path and the system's reason.
+int pathFailure(int code, const char *function, const Recorder &recorder) {
+    return tvk::fail(code, std::string(function) + ": path '" + recorder.path +
+                               "': " + recorder.output.why());
+}
+
+// Why a step time cannot go in this trace, or "".
+std::string badTime(double seconds, std::int64_t nanoseconds, tvk::ValueError error,
+                    std::int64_t lastNs) {
+    const std::string shown = "time_s " + tvk::exactText(seconds);
+    if (!std::isfinite(seconds)) {
+        return shown + " is not finite";
     }
+    if (error != tvk::ValueError::None) {
+        return shown + " " + tvk::describe(error, true);
+    }
+    if (nanoseconds < lastNs) {
+        return shown + " is before the previous row's";
+    }
+    return "";
+}
+
+// Why the step's positions cannot be written, or "".
+std::string badPosition(const TVK_StepReport &step) {
+    if (step.seen == 0) {
+        return ""; // a step without a sighting writes no position
+    }
+    const float values[] = {step.x, step.y, step.dx, step.dy};
+    const char *names[] = {"x", "y", "dx", "dy"};
+    for (int i = 0; i < 4; ++i) {
+        if (!std::isfinite(values[i])) {
+            return std::string("step ") + names[i] + " " + tvk::exactText(values[i]) +
+                   " is not finite";
+        }
+    }
+    return "";
 }
 
 } // namespace
@@ -29,59 +69,93 @@ void put(TVK_Recorder *recorder, const std::string &text) {
 extern "C" {
 
 int tvk_recorder_open(const char *path, int model, int action, TVK_Recorder **out) {
-    if (path == nullptr || *path == '\0' || out == nullptr ||
-        !tvk::validModelAction(model, action)) {
-        return TVK_E_ARG;
+    const char *function = "tvk_recorder_open";
+    if (path == nullptr || out == nullptr) {
+        return tvk::fail(TVK_E_ARG, std::string(function) + ": " +
+                                        (path == nullptr ? "path" : "out") + " is null");
     }
-    const std::string partPath = std::string(path) + ".part";
-    std::FILE *file = std::fopen(partPath.c_str(), "wb");
-    if (file == nullptr) {
-        return TVK_E_IO;
+    if (!tvk::validModelAction(model, action)) {
+        return tvk::fail(TVK_E_ARG, std::string(function) + ": model " + std::to_string(model) +
+                                        ", action " + std::to_string(action) +
+                                        " is not a model 0..2 and an action 0..10");
     }
-    *out = new (std::nothrow) TVK_Recorder{file, path, partPath, model, action, false};
-    if (*out == nullptr) {
-        std::fclose(file);
-        std::remove(partPath.c_str());
-        return TVK_E_NOMEM;
+    auto recorder = std::unique_ptr<Recorder>(new (std::nothrow) Recorder);
+    if (recorder == nullptr) {
+        return tvk::fail(TVK_E_NOMEM, std::string(function) + ": out of memory");
     }
-    put(*out, tvk::traceHeader());
+    recorder->path = path;
+    recorder->model = model;
+    recorder->action = action;
+    const int opened = recorder->output.open(path);
+    if (opened != TVK_OK || recorder->output.write(tvk::traceHeader()) != TVK_OK) {
+        return pathFailure(opened == TVK_E_ARG ? TVK_E_ARG : TVK_E_IO, function, *recorder);
+    }
+    void *token = g_recorders.add(std::move(recorder));
+    if (token == nullptr) {
+        return tvk::fail(TVK_E_NOMEM, std::string(function) + ": out of memory");
+    }
+    *out = static_cast<TVK_Recorder *>(token);
     return TVK_OK;
 }
 
 int tvk_recorder_write(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
                        int reset) {
-    if (recorder == nullptr || !tvk::sizedRecord(step) || time_s != time_s) {
-        return TVK_E_ARG;
+    const char *function = "tvk_recorder_write";
+    if (recorder == nullptr) {
+        return tvk::fail(TVK_E_ARG, std::string(function) + ": recorder is null");
     }
-    put(recorder, tvk::traceRow(recorder->model, recorder->action, time_s, *step, reset != 0));
-    return recorder->failed ? TVK_E_IO : TVK_OK;
+    TVK_StepReport full{};
+    full.size = sizeof full;
+    const int unreadable = tvk::readRecord(function, "step", step, &full);
+    if (unreadable != TVK_OK) {
+        return unreadable;
+    }
+    const tvk::LiveTable<Recorder>::Use live(g_recorders, recorder, function,
+                                             __builtin_frame_address(0));
+    if (live.refusal() != TVK_OK) {
+        return live.refusal();
+    }
+    // The time as written, read back as the replay reads it.
+    const std::string timeText = tvk::exactText(time_s == 0.0 ? 0.0 : time_s);
+    std::int64_t nanoseconds = 0;
+    const tvk::ValueError error = tvk::parseSeconds(timeText, nanoseconds);
+    std::string why = badTime(time_s, nanoseconds, error, live->lastNs);
+    if (why.empty()) {
+        why = badPosition(full);
+    }
+    if (!why.empty()) {
+        return tvk::fail(TVK_E_ARG, std::string(function) + ": " + why);
+    }
+    live->lastNs = nanoseconds;
+    if (live->output.write(tvk::traceRow(live->model, live->action, timeText, *step, reset != 0)) !=
+        TVK_OK) {
+        return pathFailure(TVK_E_IO, function, *live);
+    }
+    return TVK_OK;
 }
 
 int tvk_recorder_close(TVK_Recorder *recorder) {
+    const char *function = "tvk_recorder_close";
     if (recorder == nullptr) {
-        return TVK_E_ARG;
+        return tvk::fail(TVK_E_ARG, std::string(function) + ": recorder is null");
     }
-    bool ok = !recorder->failed && std::fflush(recorder->file) == 0;
-    ok = std::fclose(recorder->file) == 0 && ok;
-#ifdef _WIN32
-    // rename does not replace an existing file there.
-    std::remove(recorder->path.c_str());
-#endif
-    ok = ok && std::rename(recorder->partPath.c_str(), recorder->path.c_str()) == 0;
-    if (!ok) {
-        std::remove(recorder->partPath.c_str());
+    std::unique_ptr<Recorder> live;
+    const int refused = g_recorders.remove(recorder, function, __builtin_frame_address(0), &live);
+    if (refused != TVK_OK) {
+        return refused;
     }
-    delete recorder;
-    return ok ? TVK_OK : TVK_E_IO;
+    return live->output.commit() == TVK_OK ? TVK_OK : pathFailure(TVK_E_IO, function, *live);
 }
 
 void tvk_recorder_abandon(TVK_Recorder *recorder) {
     if (recorder == nullptr) {
         return;
     }
-    std::fclose(recorder->file);
-    std::remove(recorder->partPath.c_str());
-    delete recorder;
+    std::unique_ptr<Recorder> live;
+    if (g_recorders.remove(recorder, "tvk_recorder_abandon", __builtin_frame_address(0), &live) ==
+        TVK_OK) {
+        live->output.abandon();
+    }
 }
 
 } // extern "C"

@@ -3,7 +3,7 @@
 #include "kit.h"
 #include "live_table.h"
 #include "sim_physics.h"
-#include "trace_columns.h"
+#include "trace/trace_columns.h"
 
 #include <cmath>
 #include <memory>

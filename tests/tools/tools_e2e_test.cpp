@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -17,7 +19,9 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -43,6 +47,15 @@ bool exists(const std::string &path) {
     return std::ifstream(path).good();
 }
 
+std::vector<std::string> folderEntries(const std::string &folder) {
+    std::vector<std::string> entries;
+    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
+        entries.push_back(entry.path().filename().string());
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
 std::vector<std::string> words(const std::string &text) {
     std::istringstream in(text);
     std::vector<std::string> result;
@@ -52,10 +65,26 @@ std::vector<std::string> words(const std::string &text) {
     return result;
 }
 
-// Runs a program with exactly these arguments, no shell, with `env` added to
-// the environment; `tag` names the files that catch its output.
+// How a program is started beyond its arguments.
+struct Launch {
+    std::vector<std::string> env; // added to the environment
+    bool closedStdout = false;    // started with descriptor 1 closed
+    long fileSizeLimit = 0;       // bytes any file it writes may reach (a full disk); 0: none
+    int signal = 0;               // sent once its standard output shows it runs
+};
+
+// Sends `signal` to the child once it wrote to `outPath`.
+void signalWhenRunning(pid_t child, int signal, const std::string &outPath) {
+    for (int wait = 0; wait < 3000 && readFile(outPath).empty(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(child, signal);
+}
+
+// Runs a program with exactly these arguments, no shell; `tag` names the
+// files that catch its output.
 Outcome runArgs(const std::string &program, const std::vector<std::string> &args,
-                const std::string &tag, const std::vector<std::string> &env = {}) {
+                const std::string &tag, const Launch &launch = {}) {
     const std::string outPath = tag + ".out";
     const std::string errPath = tag + ".err";
     std::vector<std::string> argStore{program};
@@ -65,7 +94,7 @@ Outcome runArgs(const std::string &program, const std::vector<std::string> &args
         argv.push_back(arg.data());
     }
     argv.push_back(nullptr);
-    std::vector<std::string> envStore(env);
+    std::vector<std::string> envStore(launch.env);
     for (char **entry = environ; *entry != nullptr; ++entry) {
         envStore.emplace_back(*entry);
     }
@@ -74,16 +103,38 @@ Outcome runArgs(const std::string &program, const std::vector<std::string> &args
         envp.push_back(entry.data());
     }
     envp.push_back(nullptr);
+    std::remove(outPath.c_str());
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
+    if (launch.closedStdout) {
+        posix_spawn_file_actions_addclose(&actions, 1);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
+    // The child inherits the limit and an ignored SIGXFSZ, so a write past
+    // the limit fails with EFBIG as a full disk fails with ENOSPC.
+    rlimit kept{};
+    getrlimit(RLIMIT_FSIZE, &kept);
+    rlimit limited = kept;
+    if (launch.fileSizeLimit > 0) {
+        limited.rlim_cur = static_cast<rlim_t>(launch.fileSizeLimit);
+        signal(SIGXFSZ, SIG_IGN);
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
     pid_t child = 0;
     const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+    if (launch.fileSizeLimit > 0) {
+        setrlimit(RLIMIT_FSIZE, &kept);
+        signal(SIGXFSZ, SIG_DFL);
+    }
     posix_spawn_file_actions_destroy(&actions);
+    if (spawned == 0 && launch.signal != 0) {
+        signalWhenRunning(child, launch.signal, outPath);
+    }
     Outcome outcome;
     int status = 0;
     if (spawned == 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
@@ -288,11 +339,10 @@ TEST(ReplayEndToEnd, RecordingWithCameraGapsReplaysExactlyAtAnyPace) {
     std::vector<std::string> outputs;
     for (const char *pace : {"0", "40"}) {
         SCOPED_TRACE(std::string("pace ") + pace);
-        const Outcome replay =
-            run(TAVREL_REPLAY_EXE,
-                std::string("--model 0 --action 0 --log gaps.log --pace-ms ") + pace +
-                    " gaps.csv gaps_out.csv",
-                "gaps_run");
+        const Outcome replay = run(TAVREL_REPLAY_EXE,
+                                   std::string("--model 0 --action 0 --log gaps.log --pace-ms ") +
+                                       pace + " gaps.csv gaps_out.csv",
+                                   "gaps_run");
         ASSERT_EQ(replay.exitCode, 0) << replay.err;
         EXPECT_EQ(vanishSteps(readFile("gaps.log")), (std::vector<int>{0, 10, 16}));
         outputs.push_back(readFile("gaps_out.csv") + readFile("gaps.log"));
@@ -302,36 +352,49 @@ TEST(ReplayEndToEnd, RecordingWithCameraGapsReplaysExactlyAtAnyPace) {
 
 struct BadInput {
     const char *what;
-    const char *content; // nullptr: the file does not exist
+    std::optional<std::string> content; // none: the file does not exist
     const char *args;
     const char *expected; // part of the one-line error
 };
 
-TEST(ReplayEndToEnd, BadInputGivesOneLineErrorAndNoOutput) {
+TEST(ReplayValues, BadInputGivesOneLineErrorAndNoOutput) {
     const BadInput cases[] = {
-        {"missing file", nullptr, "", "bad.csv: cannot open"},
+        {"missing file", std::nullopt, "", "bad.csv: cannot open"},
         {"malformed row", "x,y,valid\n1,2,1\n1,2\n", "--model 0 --action 0",
          "bad.csv:3: expected 3 fields"},
-        {"not a number", "x,y,valid\n1,2,1\n1,up,1\n", "--model 0 --action 0", "bad.csv:3: y"},
+        {"not a number", "x,y,valid\n1,2,1\n1,up,1\n", "--model 0 --action 0",
+         "bad.csv:3: column 'y': 'up' is not a number"},
+        {"a NUL byte in a number", std::string("x,y,valid\n1\0garbage,2,1\n", 24),
+         "--model 0 --action 0", "bad.csv:2: column 'x': '1\\x00garbage' is not a number"},
+        {"a quote left open", "x,y,valid\n\"1,2,1\n", "--model 0 --action 0",
+         "bad.csv:2: a quote is not closed"},
         {"unknown column", "x,y,valid,speed\n1,2,1,3\n", "--model 0 --action 0",
          "bad.csv:1: unknown column 'speed'"},
         {"model out of range", "x,y,valid,model,action\n1,2,1,0,0\n1,2,1,3,0\n", "",
-         "bad.csv:3: model"},
-        {"action out of range", "x,y,valid,model,action\n1,2,1,0,11\n", "", "bad.csv:2: action"},
+         "bad.csv:3: column 'model': '3' is not a whole number from 0 to 2"},
+        {"action out of range", "x,y,valid,model,action\n1,2,1,0,11\n", "",
+         "bad.csv:2: column 'action'"},
         {"command out of range", "x,y,valid,command\n1,2,1,7\n", "--model 0 --action 0",
-         "bad.csv:2: command"},
+         "bad.csv:2: column 'command'"},
         {"no action anywhere", "x,y,valid\n1,2,1\n", "--model 0", "bad.csv: no action"},
         {"time going back", "x,y,valid,time_s\n1,2,1,5.0\n1,2,1,4.9\n", "--model 0 --action 0",
          "bad.csv:3: time_s goes back"},
-        {"time in some rows only", "x,y,valid,time_s\n1,2,1,5.0\n1,2,1,\n",
-         "--model 0 --action 0", "bad.csv:3: time_s is missing"},
+        {"time in some rows only", "x,y,valid,time_s\n1,2,1,5.0\n1,2,1,\n", "--model 0 --action 0",
+         "bad.csv:3: time_s is missing"},
+        {"a time past the clock's range", "x,y,valid,time_s\n1,2,1,9300000000\n",
+         "--model 0 --action 0",
+         "bad.csv:2: column 'time_s': '9300000000' is out of range (0 to 9223372036.854775807 s)"},
+        {"a time far past the clock's range", "x,y,valid,time_s\n1,2,1,1\n1,2,1,1e11\n",
+         "--model 0 --action 0", "bad.csv:3: column 'time_s': '1e11' is out of range"},
+        {"a negative time", "x,y,valid,time_s\n1,2,1,-1\n", "--model 0 --action 0",
+         "bad.csv:2: column 'time_s': '-1' is negative"},
     };
     for (const BadInput &c : cases) {
         SCOPED_TRACE(c.what);
         std::remove("bad.csv");
         std::remove("bad_out.csv");
-        if (c.content != nullptr) {
-            std::ofstream("bad.csv", std::ios::binary) << c.content;
+        if (c.content) {
+            std::ofstream("bad.csv", std::ios::binary) << *c.content;
         }
         const Outcome outcome =
             run(TAVREL_REPLAY_EXE, std::string(c.args) + " bad.csv bad_out.csv", "bad");
@@ -339,7 +402,64 @@ TEST(ReplayEndToEnd, BadInputGivesOneLineErrorAndNoOutput) {
         EXPECT_NE(outcome.err.find(c.expected), std::string::npos) << outcome.err;
         EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
         EXPECT_FALSE(exists("bad_out.csv"));
-        EXPECT_FALSE(exists("bad_out.csv.part"));
+        for (const std::string &entry : folderEntries(".")) {
+            EXPECT_NE(entry.rfind(".bad_out.csv", 0), 0U) << "a temporary file left behind";
+        }
+    }
+}
+
+struct GoodInput {
+    const char *what;
+    std::string content;
+    std::vector<std::string> times; // OUT.csv's time_s column
+    bool asPlain;                   // the library does what it does with the plain file
+};
+
+// Files the reader must take as a plain one: the output is the same.
+TEST(ReplayValues, InputsWrittenOtherwiseReplayAsThePlainFile) {
+    const std::string plain = "x,y,valid,time_s\n95,77.5,1,0\n103,77.5,1,0.1\n";
+    const std::vector<std::string> plainTimes{"0.000000", "0.100000"};
+    const GoodInput cases[] = {
+        {"the plain file", plain, plainTimes, true},
+        {"a byte-order mark", "\xef\xbb\xbf" + plain, plainTimes, true},
+        {"quoted numbers and blanks",
+         "\"x\", y ,valid,time_s\r\n\"95\", 77.5 ,\"1\",0\r\n 103 ,\"77.5\",1, \"0.1\"\r\n",
+         plainTimes, true},
+        {"column names in capitals", "X,Y,Valid,TIME_S\n95,77.5,1,0\n103,77.5,1,0.1\n", plainTimes,
+         true},
+        {"times at the top of the clock's range",
+         "x,y,valid,time_s\n95,77.5,1,9200000000\n103,77.5,1,9200000001\n",
+         {"9200000000.000000", "9200000001.000000"},
+         false},
+        {"a subnormal position", "x,y,valid,time_s\n95,1e-40,1,0\n103,77.5,1,0.1\n", plainTimes,
+         false},
+    };
+    std::string plainLibraryColumns;
+    for (const GoodInput &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream("good.csv", std::ios::binary) << c.content;
+        const Outcome outcome =
+            run(TAVREL_REPLAY_EXE, "--model 0 --action 0 good.csv good_out.csv", "good");
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+        if (outcome.exitCode != 0) {
+            continue;
+        }
+        const std::vector<Row> rows = readCsv("good_out.csv");
+        std::vector<std::string> times;
+        std::string library;
+        for (const Row &row : rows) {
+            times.push_back(row.at("time_s"));
+            for (const std::string &column : libraryColumns()) {
+                library += row.at(column) + ",";
+            }
+        }
+        EXPECT_EQ(times, c.times);
+        if (plainLibraryColumns.empty()) {
+            plainLibraryColumns = library;
+        }
+        if (c.asPlain) {
+            EXPECT_EQ(library, plainLibraryColumns);
+        }
     }
 }
 
@@ -404,15 +524,6 @@ std::vector<std::string> toolArgs(const NameCase &c, const std::string &name,
 // What a written output starts with.
 std::string expectedStart(Tool tool) {
     return tool == Tool::SimReport ? "\x89PNG" : "step,";
-}
-
-std::vector<std::string> folderEntries(const std::string &folder) {
-    std::vector<std::string> entries;
-    for (const auto &entry : std::filesystem::directory_iterator(folder)) {
-        entries.push_back(entry.path().filename().string());
-    }
-    std::sort(entries.begin(), entries.end());
-    return entries;
 }
 
 // Reads a FIFO on a thread until the program's writer and its own closed:
@@ -588,7 +699,7 @@ TEST(FileNames, ReportFailuresNameTheirCause) {
         std::remove("failed.png");
         const Outcome outcome =
             runArgs(TAVREL_SIM_EXE, {"--model", "0", "--action", "0", "--report", "failed.png"},
-                    "report_failure", c.env);
+                    "report_failure", Launch{c.env});
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
         EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
@@ -608,6 +719,121 @@ TEST(FileNames, ErrorsShowAShortPrintableExcerptOfWhatTheyEcho) {
         EXPECT_EQ(lines(outcome.err).size(), 1U) << outcome.err;
         EXPECT_NE(outcome.err.find("\\x01\\x1b[31m777"), std::string::npos) << outcome.err;
         EXPECT_NE(outcome.err.find(" bytes)"), std::string::npos) << outcome.err;
+    }
+}
+
+// ------------------------------------------------------------------ outputs
+
+struct OutputCase {
+    const char *what;
+    const char *program;
+    std::vector<std::string> args;
+    Launch launch;
+    int exitCode;
+    const char *error; // part of standard error; "" for none
+    std::function<void(const Outcome &)> check;
+};
+
+std::string longRecording() {
+    std::string text = "x,y,valid,model,action\n";
+    for (int i = 0; i < 400; ++i) {
+        text += "95,77,1,0,0\n";
+    }
+    return text;
+}
+
+TEST(ToolOutputs, WriteErrorsSignalsAndClashesEndTheRunCleanly) {
+    std::filesystem::remove_all("outputs");
+    std::filesystem::create_directory("outputs");
+    std::ofstream("outputs/rec.csv") << kPolls;
+    std::ofstream("outputs/long.csv") << longRecording();
+    const std::vector<std::string> one{"--model", "0", "--action", "0"};
+    const auto with = [](std::vector<std::string> args, const std::vector<std::string> &more) {
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    };
+    const auto absent = [](const std::string &path) {
+        return [path](const Outcome &) { EXPECT_FALSE(exists(path)) << path << " was left"; };
+    };
+    const auto unchanged = [](const std::string &path) {
+        return [path](const Outcome &) { EXPECT_EQ(readFile(path), kPolls) << "input changed"; };
+    };
+    const OutputCase cases[] = {
+        {"sim: a log on the full device",
+         TAVREL_SIM_EXE,
+         with(one, {"--log", "/dev/full"}),
+         {},
+         2,
+         "--log: '/dev/full': No space left on device",
+         nullptr},
+        {"replay: a log on the full device",
+         TAVREL_REPLAY_EXE,
+         {"--log", "/dev/full", "outputs/rec.csv", "outputs/out.csv"},
+         {},
+         2,
+         "--log: '/dev/full': No space left on device",
+         absent("outputs/out.csv")},
+        {"sim: a log on a full disk",
+         TAVREL_SIM_EXE,
+         {"--model", "all", "--action", "all", "--log", "outputs/full.log"},
+         Launch{{}, false, 65536},
+         2,
+         "--log: 'outputs/full.log': File too large",
+         absent("outputs/full.log")},
+        {"replay: the log is the input",
+         TAVREL_REPLAY_EXE,
+         {"--log", "outputs/rec.csv", "outputs/rec.csv", "outputs/out.csv"},
+         {},
+         2,
+         "--log: 'outputs/rec.csv' is also the input",
+         unchanged("outputs/rec.csv")},
+        {"replay: the output is the input",
+         TAVREL_REPLAY_EXE,
+         {"outputs/rec.csv", "outputs/./rec.csv"},
+         {},
+         2,
+         "OUT.csv: 'outputs/rec.csv' is also the input",
+         unchanged("outputs/rec.csv")},
+        {"sim: the trace and the log are one file",
+         TAVREL_SIM_EXE,
+         with(one, {"--trace", "outputs/t.csv", "--log", "outputs/t.csv"}),
+         {},
+         2,
+         "--log and --trace name one file",
+         absent("outputs/t.csv")},
+        {"sim: a trace to standard error with standard output closed", TAVREL_SIM_EXE,
+         with(one, {"--max-steps", "60", "--trace", "/dev/stderr"}), Launch{{}, true}, 0, "step,",
+         [](const Outcome &outcome) { EXPECT_EQ(outcome.err.compare(0, 12, "step,time_s,"), 0); }},
+        {"sim: interrupted, it keeps the log on whole lines",
+         TAVREL_SIM_EXE,
+         {"--model", "all", "--action", "all", "--fleet", "100000", "--log", "outputs/int.log"},
+         Launch{{}, false, 0, SIGINT},
+         130,
+         "",
+         [](const Outcome &) {
+             const std::string log = readFile("outputs/int.log");
+             EXPECT_FALSE(log.empty());
+             EXPECT_EQ(log.back(), '\n');
+         }},
+        {"replay: terminated, it leaves no output",
+         TAVREL_REPLAY_EXE,
+         {"--verbose", "--pace-ms", "20", "outputs/long.csv", "outputs/long_out.csv"},
+         Launch{{}, false, 0, SIGTERM},
+         143,
+         "",
+         absent("outputs/long_out.csv")},
+    };
+    for (const OutputCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Outcome outcome = runArgs(c.program, c.args, "outputs_run", c.launch);
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << outcome.err;
+        EXPECT_NE(outcome.err.find(c.error), std::string::npos) << outcome.err;
+        if (c.check) {
+            c.check(outcome);
+        }
+        for (const std::string &entry : folderEntries("outputs")) {
+            EXPECT_NE(entry[0], '.') << "a temporary file left behind: " << entry;
+        }
     }
 }
 

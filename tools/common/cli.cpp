@@ -2,7 +2,6 @@
 
 #include "tavrel.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -20,31 +19,6 @@ std::string shortNumber(double value) {
 }
 
 } // namespace
-
-std::string printable(const std::string &text) {
-    std::string shown;
-    const std::size_t length = std::min(text.size(), kShownBytes);
-    for (std::size_t i = 0; i < length; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte == '\\') {
-            shown += "\\\\";
-        } else if (byte >= 0x20 && byte < 0x7f) {
-            shown += static_cast<char>(byte);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
-        }
-    }
-    if (length < text.size()) {
-        shown += "... (" + std::to_string(text.size()) + " bytes)";
-    }
-    return shown;
-}
-
-std::string quoted(const std::string &text) {
-    return "'" + printable(text) + "'";
-}
 
 long parseInt(const std::string &text, long lo, long hi, const std::string &what) {
     char *end = nullptr;

@@ -2,7 +2,8 @@
 #ifndef TAVREL_TOOLS_CLI_H
 #define TAVREL_TOOLS_CLI_H
 
-#include <cstddef>
+#include "trace/trace_reader.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -14,13 +15,9 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// How an error message shows text from the command line or a file: bytes
-// outside printable ASCII as \xNN, a backslash doubled, and at most the first
-// kShownBytes bytes, then "..." and the whole length.
-constexpr std::size_t kShownBytes = 120;
-std::string printable(const std::string &text);
-// printable(text) in single quotes.
-std::string quoted(const std::string &text);
+// How an error message shows text from the command line or a file.
+using tvk::printable;
+using tvk::quoted;
 
 // Whole number in [lo, hi]; throws UsageError naming `what`.
 long parseInt(const std::string &text, long lo, long hi, const std::string &what);

@@ -4,7 +4,10 @@
 #include "tavrel_hostkit.h"
 
 #include <cerrno>
-#include <cstring>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <string>
 
 #ifdef _WIN32
 #include <io.h>
@@ -13,6 +16,7 @@
 #define TVL_FILENO _fileno
 #define TVL_ISATTY _isatty
 #else
+#include <fcntl.h>
 #include <unistd.h>
 #define TVL_DUP dup
 #define TVL_FDOPEN fdopen
@@ -22,32 +26,84 @@
 
 namespace tvltools {
 
-FILE *divertLibraryOutput(bool passThrough, const std::string &logPath) {
-    if (passThrough) {
-        return stdout;
+namespace {
+
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void askToStop(int signal) {
+    g_stopSignal = signal;
+}
+
+// A library line to the log with its newline; a failed write stays in the
+// output until the log is committed.
+extern "C" void logLine(void *user, const char *line, int32_t length) {
+    std::string text(line, static_cast<std::size_t>(length));
+    text += '\n';
+    static_cast<OutputFile *>(user)->output().write(text);
+}
+
+} // namespace
+
+void openStandardDescriptors() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+            // The lowest free descriptor: this one.
+            open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
     }
-    // The program's own view of standard output, taken before the kit points
-    // descriptor 1 elsewhere.
+#endif
+}
+
+LibraryOutput::LibraryOutput(bool passThrough, OutputFile *log) : log_(log) {
+    if (passThrough) {
+        return;
+    }
+    // Taken before the kit points descriptor 1 elsewhere.
     std::fflush(stdout);
     const int savedFd = TVL_DUP(TVL_FILENO(stdout));
-    FILE *view = savedFd < 0 ? nullptr : TVL_FDOPEN(savedFd, "w");
-    if (view == nullptr) {
+    view_ = savedFd < 0 ? nullptr : TVL_FDOPEN(savedFd, "w");
+    if (view_ == nullptr) {
         throw UsageError("cannot duplicate standard output");
     }
     const int result =
-        logPath.empty() ? tvk_capture_discard() : tvk_capture_to_file(logPath.c_str(), 0);
+        log == nullptr ? tvk_capture_discard() : tvk_capture_to_callback(logLine, log);
     if (result != TVK_OK) {
-        const int error = errno;
-        std::fclose(view);
-        throw UsageError(logPath.empty() ? std::string("cannot discard standard output")
-                                         : "cannot open log file " + quoted(logPath) + ": " +
-                                               std::strerror(error));
+        std::fclose(view_);
+        throw UsageError(std::string("cannot capture the library's output: ") + tvk_errmsg());
     }
-    return view;
+}
+
+LibraryOutput::~LibraryOutput() {
+    if (tvk_capture_active() != 0) {
+        tvk_capture_stop();
+    }
+}
+
+void LibraryOutput::end() {
+    if (tvk_capture_active() != 0) {
+        tvk_capture_stop();
+    }
+    if (log_ != nullptr) {
+        log_->commit();
+    }
 }
 
 bool isTerminal(FILE *stream) {
     return TVL_ISATTY(TVL_FILENO(stream)) != 0;
+}
+
+void watchStopSignals() {
+    std::signal(SIGINT, askToStop);
+    std::signal(SIGTERM, askToStop);
+}
+
+int stopSignal() {
+    return g_stopSignal;
+}
+
+int stoppedExitCode() {
+    return 128 + g_stopSignal;
 }
 
 } // namespace tvltools

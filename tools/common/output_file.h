@@ -1,40 +1,51 @@
-// An output file of a tool, safe with any name a user may give.
+// An output file of a tool: the kit's output rule (hostkit/output/), with
+// errors as tvltools::UsageError naming the option and the file.
 #ifndef TAVREL_TOOLS_OUTPUT_FILE_H
 #define TAVREL_TOOLS_OUTPUT_FILE_H
 
-#include <sstream>
+#include "output/output.h"
+
 #include <string>
+#include <vector>
 
 namespace tvltools {
 
-// Opened before the work starts, so a bad name fails at once; written whole by
-// commit(). A regular file, or a new one, appears complete or not at all: the
-// text goes to a temporary file beside it (beside the file a symbolic link
-// leads to, the link kept) and is renamed over it, keeping an existing file's
-// permissions. Anything else (a FIFO, a terminal, /dev/stdout, /dev/fd/N) is
-// written straight; a standard stream named by path is the one the program
-// was started with. Errors are tvltools::UsageError naming `option`.
+// Opened (checked) on construction, before any work; destroyed without
+// commit() it leaves a regular file as it was.
 class OutputFile {
   public:
     OutputFile(std::string path, std::string option);
-    ~OutputFile();
-    OutputFile(const OutputFile &) = delete;
-    OutputFile &operator=(const OutputFile &) = delete;
 
-    std::ostream &stream() {
-        return text_;
-    }
+    void write(const std::string &text);
     void commit();
+    void abandon() {
+        output_.abandon();
+    }
+    // For writers that cannot throw (a capture callback): its errors stay
+    // until commit() reports them.
+    tvk::Output &output() {
+        return output_;
+    }
+    const tvk::FileIdentity &identity() const {
+        return output_.identity();
+    }
+    const std::string &option() const {
+        return option_;
+    }
 
   private:
-    [[noreturn]] void fail(const std::string &why) const;
+    [[noreturn]] void fail() const;
 
-    std::string path_;   // as given
-    std::string target_; // the file a symbolic link leads to, or path_
+    tvk::Output output_;
+    std::string path_;
     std::string option_;
-    int streamFd_ = -1; // open when written straight
-    std::ostringstream text_;
 };
+
+// Refuses outputs that are one file, or an output that is one of the inputs
+// (which it would overwrite before or while it is read). Null outputs are
+// skipped.
+void refuseClashes(const std::vector<const OutputFile *> &outputs,
+                   const std::vector<std::string> &inputs);
 
 } // namespace tvltools
 

@@ -3,15 +3,22 @@
 // per step.
 #include "cli.h"
 #include "console.h"
-#include "logic/clock.h"
 #include "output_file.h"
-#include "polls.h"
-#include "tavrel.h"
-#include "trace_columns.h"
+#include "session_driver.h"
+#include "tavrel_hostkit.h"
+#include "trace/trace_columns.h"
+#include "trace/trace_reader.h"
+#include "trace/trace_values.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,7 +29,6 @@
 
 namespace {
 
-using tvlreplay::Poll;
 using tvltools::UsageError;
 
 const char *const kHelp = R"(tavrel-replay: drive libtavrel from recorded camera polls.
@@ -37,10 +43,14 @@ POLLS.csv has a header line and one row per TVLTask step. Columns:
   command   optional: the host command (0..3) sent with TVLLogicStaCol after
             that step; empty for none
   time_s    optional: the host's clock in seconds when it called the step
-            (in every row or in none, never decreasing)
+            (in every row or in none, never decreasing, from 0 to
+            9223372036.854775807, what the library's nanosecond clock holds)
 A trace written by the host kit's recorder (tavrel-sim --trace, or a field
 host) is accepted as it is (its other columns are ignored); its model and
-action columns give the model and the action.
+action columns give the model and the action. Column names may be in any
+case, a field may be in double quotes and have blanks around it, and a
+byte-order mark may precede the header. Rows are read, replayed and written
+one at a time; an error names the file, the line and the column.
 
 Time. The library's clock reads the recorded time of each step, so its
 timeouts (more than 5000 ms without a sample) fall where they fell when the
@@ -51,23 +61,40 @@ OUT.csv gets one row per step: step, time_s, x, y, valid, the status values
 the library sent (blank-separated), the task state TVLTask returned, the host
 command, and the feeder command of that step (act, the sixteen motor words
 m<k>_amp, m<k>_fre, m<k>_pha, m<k>_mode, run_ms), empty when none. It appears
-only when the whole replay succeeded.
+only when the whole replay succeeded (see Output files).
 
   --model N    feeder model 0..2 (default: the file's model column)
   --action N   action 0..10 (default: the file's action column)
   --step-ms N  time between steps of a file without time_s (default 100)
   --pace-ms N  wait N ms of real time before each step, to watch a replay go
                by; the library still reads the recorded time (default 0)
-  --log FILE   the library's diagnostic text goes to FILE (default: discarded)
+  --log FILE   the library's diagnostic text goes to FILE, whole lines
+               (default: discarded)
   --verbose    the library's diagnostic text stays on standard output
   --help       this text
   --version    the release of tavrel-replay
+
+The replay drives the library through the host kit's session driver, with
+the recording's commands as the host's own. It ends where the session ends:
+at the library's task end (8) or after a command 0 (end); rows after that are
+not replayed, and standard error says so.
 
 The library keeps its state for the life of the process and primes its
 sample ring with the first valid poll, so one replay per process reproduces a
 session exactly.
 
-Exit status: 0 on success, 2 on a bad command line or input.
+Output files. OUT.csv and the log are checked before the replay starts; a
+regular file is written whole or not at all (a temporary file beside it,
+renamed over it with its mode kept), a symbolic link leads to the file it
+names, a FIFO, a terminal or a device is written in place. An output that is
+the input, or both outputs in one file, is refused. A write error fails the
+run.
+
+SIGINT or SIGTERM stops the replay at the next step: the log is kept, ending
+on whole lines; OUT.csv is not written.
+
+Exit status: 0 on success, 2 on a bad command line, input or output, 130
+after SIGINT and 143 after SIGTERM.
 )";
 
 struct Args {
@@ -116,43 +143,34 @@ Args parseArgs(int argc, char **argv) {
     return args;
 }
 
-int resolve(const std::optional<int> &given, const std::optional<int> &recorded,
-            const std::string &what, const std::string &path) {
+int resolve(const std::optional<int> &given, int recorded, const std::string &what,
+            const std::string &path) {
     if (given) {
         return *given;
     }
-    if (!recorded) {
+    if (recorded < 0) {
         throw UsageError(tvltools::printable(path) + ": no " + what + " column; give --" + what);
     }
-    return *recorded;
+    return recorded;
 }
 
-// The library calls back through plain function pointers; the step being
-// replayed, and the time the library's clock reads, live here.
-struct StepState {
-    Poll poll;
-    std::vector<int> statuses;
-    bool commanded = false;
-    ST_HostFedColC command{};
-} g_step;
-TvlTimePoint g_nowNs = 0;
+// The step being replayed and the time the library's clock reads; the
+// session's camera reports the step's poll.
+tvk::TraceRow g_poll;
+std::int64_t g_nowNs = 0;
 
-TvlTimePoint recordedClock() {
+std::int64_t recordedClock() {
     return g_nowNs;
 }
 
-ST_HostMateInf coordRe() {
-    return {g_step.poll.x, g_step.poll.y, g_step.poll.valid};
+int recordedCamera(void *, float *x, float *y) {
+    *x = g_poll.x;
+    *y = g_poll.y;
+    return g_poll.valid;
 }
 
-int fedCol(ST_HostFedColC command) {
-    g_step.commanded = true;
-    g_step.command = command;
-    return 0;
-}
-
-int logCol(int status) {
-    g_step.statuses.push_back(status);
+// The feeder commands are what the replay writes down; there is no feeder.
+int noFeeder(void *, const ST_HostFedColC *) {
     return 0;
 }
 
@@ -168,41 +186,131 @@ void waitMs(int ms) {
 #endif
 }
 
-void replay(const std::vector<Poll> &polls, int model, int action, const Args &args,
-            std::ostream &out) {
-    out << "step,time_s,x,y,valid,status,task,command";
+std::string outputHeader() {
+    std::string line = "step,time_s,x,y,valid,status,task,command";
     for (const std::string &column : tvk::commandColumns()) {
-        out << "," << column;
+        line += "," + column;
     }
-    out << "\n";
-    g_pfnLogicClock = recordedClock;
-    if (TVLInit(coordRe, fedCol, logCol, model, action) != 1) {
-        throw UsageError("the library refused model " + std::to_string(model) + ", action " +
-                         std::to_string(action));
+    return line + "\n";
+}
+
+// One row of OUT.csv: what the library did at the step just run.
+std::string outputRow(const TVK_StepReport &report) {
+    const int statuses = std::min<int>(report.status_count, TVK_STATUS_MAX);
+    return std::to_string(report.step) + "," + tvk::timeField(g_nowNs) + "," +
+           tvk::positionField(g_poll.x) + "," + tvk::positionField(g_poll.y) + "," +
+           std::to_string(g_poll.valid) + "," + tvk::statusField(report.status, statuses) + "," +
+           std::to_string(report.task) + "," +
+           (g_poll.command >= 0 ? std::to_string(g_poll.command) : "") + "," +
+           tvk::commandFields(report.commanded != 0 ? &report.command : nullptr) + "\n";
+}
+
+// When step `step` runs: its recorded time, else --step-ms apart.
+std::int64_t stepTime(const tvk::TraceRow &poll, long step, const Args &args) {
+    if (poll.timeNs >= 0) {
+        return poll.timeNs;
     }
-    for (std::size_t step = 0; step < polls.size(); ++step) {
-        g_step = StepState{};
-        g_step.poll = polls[step];
-        g_nowNs = g_step.poll.timeNs >= 0 ? g_step.poll.timeNs
-                                          : static_cast<TvlTimePoint>(step) * args.stepMs * 1000000;
+    const std::int64_t apart = static_cast<std::int64_t>(args.stepMs) * 1000000;
+    if (apart > 0 && step > tvk::kTraceNanosecondsMax / apart) {
+        throw UsageError("step " + std::to_string(step) + " at --step-ms " +
+                         std::to_string(args.stepMs) + " is beyond the clock's range");
+    }
+    return step * apart;
+}
+
+// A row from the reader, or its error.
+bool nextRow(tvk::TraceReader &reader, tvk::TraceRow &row) {
+    const int got = reader.next(row);
+    if (got < 0) {
+        throw UsageError(reader.error());
+    }
+    return got > 0;
+}
+
+// The host kit's session with the recording's commands as the host's own.
+TVK_SessionConfig replayConfig(int model, int action) {
+    TVK_SessionConfig config;
+    tvk_session_config_init(&config, model, action);
+    config.max_steps = 0;
+    config.verdict_sweeps = 0;
+    config.answers = TVK_ANSWERS_HOST;
+    config.camera = recordedCamera;
+    config.feeder = noFeeder;
+    return config;
+}
+
+// Reads a row, steps the library, writes a row, until the file, the session
+// or a signal ends it. A session the library or the recording ended leaves
+// the rows after it unreplayed, said on standard error.
+void replay(tvk::TraceReader &reader, tvk::TraceRow first, bool any, int model, int action,
+            const Args &args, tvltools::OutputFile &out) {
+    out.write(outputHeader());
+    tvltools::SessionDriver session(replayConfig(model, action), recordedClock);
+    g_poll = first;
+    for (long step = 0; any && tvltools::stopSignal() == 0; ++step) {
+        g_nowNs = stepTime(g_poll, step, args);
         waitMs(args.paceMs);
-        const int task = TVLTask();
-        if (g_step.poll.command >= 0) {
-            TVLLogicStaCol(g_step.poll.command);
+        const TVK_StepReport &report = session.step();
+        if (g_poll.command >= 0 && report.outcome == TVK_RUNNING) {
+            session.command(g_poll.command);
         }
-        const std::vector<int> &statuses = g_step.statuses;
-        out << step << "," << tvk::timeField(static_cast<double>(g_nowNs) / 1e9) << ","
-            << tvk::positionField(g_step.poll.x) << "," << tvk::positionField(g_step.poll.y) << ","
-            << g_step.poll.valid << ","
-            << tvk::statusField(statuses.data(), static_cast<int>(statuses.size())) << "," << task
-            << "," << (g_step.poll.command >= 0 ? std::to_string(g_step.poll.command) : "") << ","
-            << tvk::commandFields(g_step.commanded ? &g_step.command : nullptr) << "\n";
+        out.write(outputRow(report));
+        any = nextRow(reader, g_poll);
+        if (any && session.over()) {
+            std::fprintf(stderr,
+                         "tavrel-replay: the session ended at step %ld (%s); the rows "
+                         "after it are not replayed\n",
+                         step, session.reason().c_str());
+            return;
+        }
     }
+}
+
+void openInput(std::ifstream &in, const std::string &path) {
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) {
+        throw UsageError(tvltools::printable(path) + ": is a directory");
+    }
+    in.open(path, std::ios::binary);
+    if (!in) {
+        throw UsageError(tvltools::printable(path) +
+                         ": cannot open the file: " + std::strerror(errno));
+    }
+}
+
+int run(const Args &args) {
+    const std::string &inPath = args.files[0];
+    tvltools::OutputFile out(args.files[1], "OUT.csv");
+    std::optional<tvltools::OutputFile> log;
+    if (!args.logPath.empty()) {
+        log.emplace(args.logPath, "--log");
+    }
+    tvltools::refuseClashes({&out, log ? &*log : nullptr}, {inPath});
+    std::ifstream in;
+    openInput(in, inPath);
+    tvk::TraceReader reader(in, tvltools::printable(inPath));
+    if (!reader.readHeader()) {
+        throw UsageError(reader.error());
+    }
+    tvk::TraceRow first;
+    const bool any = nextRow(reader, first);
+    const int model = resolve(args.model, first.model, "model", inPath);
+    const int action = resolve(args.action, first.action, "action", inPath);
+    tvltools::LibraryOutput library(args.verbose, log ? &*log : nullptr);
+    replay(reader, first, any, model, action, args, out);
+    library.end();
+    if (tvltools::stopSignal() != 0) {
+        return tvltools::stoppedExitCode();
+    }
+    out.commit();
+    return 0;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
+    tvltools::openStandardDescriptors();
+    tvltools::watchStopSignals();
     try {
         const Args args = parseArgs(argc, argv);
         if (args.help) {
@@ -213,15 +321,7 @@ int main(int argc, char **argv) {
             std::fputs(tvltools::versionText("tavrel-replay").c_str(), stdout);
             return 0;
         }
-        tvltools::OutputFile out(args.files[1], "OUT.csv");
-        const std::string &inPath = args.files[0];
-        const tvlreplay::Recording recording = tvlreplay::readRecording(inPath);
-        const int model = resolve(args.model, recording.model, "model", inPath);
-        const int action = resolve(args.action, recording.action, "action", inPath);
-        tvltools::divertLibraryOutput(args.verbose, args.logPath);
-        replay(recording.polls, model, action, args, out.stream());
-        out.commit();
-        return 0;
+        return run(args);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tavrel-replay: %s\n", error.what());
         return 2;

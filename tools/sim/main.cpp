@@ -87,7 +87,7 @@ long sessionCount(const Options &options) {
            std::max(options.fleet, 1);
 }
 
-// The files that record a session (--trace, --report), opened before any
+// The program's output files (--trace, --report, --log), opened before any
 // work so that a bad name fails at once.
 struct RecordFiles {
     explicit RecordFiles(const Options &options) {
@@ -97,18 +97,32 @@ struct RecordFiles {
         if (!options.reportPath.empty()) {
             picture.emplace(options.reportPath, "--report");
         }
+        if (!options.logPath.empty()) {
+            log.emplace(options.logPath, "--log");
+        }
+        std::vector<const tvltools::OutputFile *> all;
+        for (const auto *file : {&trace, &picture, &log}) {
+            if (*file) {
+                all.push_back(&**file);
+            }
+        }
+        tvltools::refuseClashes(all, {});
     }
-    bool any() const {
+    bool recording() const {
         return trace || picture;
+    }
+    tvltools::OutputFile *logFile() {
+        return log ? &*log : nullptr;
     }
     std::optional<tvltools::OutputFile> trace;
     std::optional<tvltools::OutputFile> picture;
+    std::optional<tvltools::OutputFile> log;
 };
 
 // The trace, and the picture drawn from it.
 void keepRecord(RecordFiles &files, int model, int action, const std::string &trace) {
     if (files.trace) {
-        files.trace->stream() << trace;
+        files.trace->write(trace);
         files.trace->commit();
     }
     if (files.picture) {
@@ -117,9 +131,10 @@ void keepRecord(RecordFiles &files, int model, int action, const std::string &tr
 }
 
 bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
-    const bool recording = files.any();
+    const bool recording = files.recording();
     std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
                  "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
+    std::fflush(out);
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
     for (const int model : options.models) {
@@ -129,6 +144,9 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
             const SessionResult result =
                 runOne(options, model, 0, action, recording ? &trace : nullptr);
             progress.clear();
+            if (tvltools::stopSignal() != 0) {
+                return false;
+            }
             printSessionRow(out, model, action, result);
             std::fflush(out);
             progress.advance();
@@ -190,6 +208,7 @@ bool runFleet(const Options &options, FILE *out) {
                  "not tuned: vibrations, sim s");
     std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
                       "   median      p90   median      p90\n");
+    std::fflush(out);
     const auto started = std::chrono::steady_clock::now();
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
@@ -202,6 +221,9 @@ bool runFleet(const Options &options, FILE *out) {
             Spent failed;
             for (int index = 0; index < options.fleet; ++index) {
                 const SessionResult result = runOne(options, model, index, action, nullptr);
+                if (tvltools::stopSignal() != 0) {
+                    return false;
+                }
                 (result.tuned() ? tuned : failed).add(result);
                 ++sessions;
                 progress.advance();
@@ -227,6 +249,8 @@ bool runFleet(const Options &options, FILE *out) {
 } // namespace
 
 int main(int argc, char **argv) {
+    tvltools::openStandardDescriptors();
+    tvltools::watchStopSignals();
     try {
         const Options options = parseOptions(argc, argv);
         if (options.help) {
@@ -238,10 +262,15 @@ int main(int argc, char **argv) {
             return 0;
         }
         RecordFiles files(options);
-        FILE *out = tvltools::divertLibraryOutput(options.verbose, options.logPath);
+        tvltools::LibraryOutput library(options.verbose, files.logFile());
+        FILE *out = library.view();
         const bool allTuned =
             options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
         std::fflush(out);
+        library.end();
+        if (tvltools::stopSignal() != 0) {
+            return tvltools::stoppedExitCode();
+        }
         return allTuned ? 0 : 1;
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tavrel-sim: %s\n", error.what());

@@ -155,8 +155,8 @@ Usage: tavrel-sim [options]
                       each motor's frequency and amplitude per vibration
                       (needs python3 with matplotlib: $TAVREL_PYTHON, else
                       /usr/bin/python3)
-  --log FILE          the library's diagnostic text goes to FILE (default:
-                      discarded)
+  --log FILE          the library's diagnostic text goes to FILE, whole lines
+                      (default: discarded)
   --verbose           the library's diagnostic text stays on standard output
   --help              this text
   --version           the release of tavrel-sim and of the library headers
@@ -201,8 +201,18 @@ reads it: its timeouts run on simulated seconds.
 The library's state lasts as long as the process: only the first session of a
 process is exactly what a fresh tavrel-replay of its trace reproduces.
 
+Output files (--trace, --report, --log) are checked before any session runs;
+a regular file is written whole or not at all (a temporary file beside it,
+renamed over it with its mode kept), a symbolic link leads to the file it
+names, a FIFO, a terminal or a device is written in place. Two outputs in
+one file are refused; a write error fails the run.
+
+SIGINT or SIGTERM stops the run at the next step: the log is kept, ending on
+whole lines; a trace or report of the unfinished session is not written.
+
 Exit status: 0 when every requested session tuned, 1 when one failed, 2 on a
-bad command line or file.
+bad command line or file or a write error, 130 after SIGINT and 143 after
+SIGTERM.
 )";
 }
 

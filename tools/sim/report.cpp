@@ -211,7 +211,9 @@ void drawReport(tvltools::OutputFile &png, const std::string &trace, int model, 
     if (!picture) {
         throw UsageError("--report: the plotting script wrote no picture");
     }
-    png.stream() << picture.rdbuf();
+    std::ostringstream bytes;
+    bytes << picture.rdbuf();
+    png.write(bytes.str());
     png.commit();
 }
 

@@ -1,8 +1,11 @@
 #include "session.h"
 
-#include "logic/clock.h"
-#include "trace_columns.h"
+#include "console.h"
+#include "session_driver.h"
+#include "trace/trace_columns.h"
+#include "trace/trace_values.h"
 
+#include <cstdint>
 #include <stdexcept>
 
 namespace tvlsim {
@@ -10,9 +13,9 @@ namespace tvlsim {
 namespace {
 
 // What the library's clock reads: the simulated time of the step.
-TvlTimePoint g_simNowNs = 0;
+std::int64_t g_simNowNs = 0;
 
-TvlTimePoint simClock() {
+std::int64_t simClock() {
     return g_simNowNs;
 }
 
@@ -21,18 +24,6 @@ void check(int result, const char *what) {
         throw std::runtime_error(std::string(what) + ": " + tvk_strerror(result));
     }
 }
-
-// Ends the session whatever way the run ends.
-class SessionGuard {
-  public:
-    SessionGuard() = default;
-    SessionGuard(const SessionGuard &) = delete;
-    SessionGuard &operator=(const SessionGuard &) = delete;
-    ~SessionGuard() {
-        tvk_session_end(session);
-    }
-    TVK_Session *session = nullptr;
-};
 
 } // namespace
 
@@ -53,22 +44,19 @@ SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::str
     config.feeder = tvk_sim_feeder_cb;
     config.user = sim;
 
-    g_pfnLogicClock = simClock;
     const double vibrationMsAtStart = tvk_sim_vibration_ms(sim);
     double cameraMs = 0.0;
     const auto simMs = [&] { return cameraMs + tvk_sim_vibration_ms(sim) - vibrationMsAtStart; };
-    SessionGuard guard;
-    check(tvk_session_start(&config, &guard.session), "session");
+    tvltools::SessionDriver driver(config, simClock);
     if (trace != nullptr) {
         *trace += tvk::traceHeader();
     }
 
     TVK_StepReport step{};
-    step.size = sizeof step;
     do {
         const double startMs = simMs();
-        g_simNowNs = static_cast<TvlTimePoint>(startMs * 1e6);
-        check(tvk_session_step(guard.session, &step), "step");
+        g_simNowNs = static_cast<std::int64_t>(startMs * 1e6);
+        step = driver.step();
         cameraMs += setup.cameraMs;
         const bool putBack = (step.events & TVK_EV_ARRIVED) != 0;
         if (putBack) {
@@ -76,9 +64,10 @@ SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::str
             check(tvk_sim_place(sim, startX, startY), "place");
         }
         if (trace != nullptr) {
-            *trace += tvk::traceRow(setup.model, setup.action, startMs / 1000.0, step, putBack);
+            *trace += tvk::traceRow(setup.model, setup.action, tvk::exactText(startMs / 1000.0),
+                                    step, putBack);
         }
-    } while (step.outcome == TVK_RUNNING);
+    } while (step.outcome == TVK_RUNNING && tvltools::stopSignal() == 0);
 
     SessionResult result;
     result.outcome = step.outcome;

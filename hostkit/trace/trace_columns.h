@@ -16,20 +16,21 @@ const std::vector<std::string> &commandColumns();
 const std::vector<std::string> &traceColumns();
 
 // The header line and one step's line of a trace, each with its "\n".
+// Positions and times as exactText() writes them; `timeText` is the step's.
 std::string traceHeader();
-std::string traceRow(int model, int action, double timeS, const TVK_StepReport &step, bool reset);
+std::string traceRow(int model, int action, const std::string &timeText, const TVK_StepReport &step,
+                     bool reset);
 
 // The command columns' fields; empty fields when nothing was commanded.
 std::string commandFields(const ST_HostFedColC *command);
 // Status values sent during one step, separated by blanks.
 std::string statusField(const int32_t *statuses, int count);
-// Positions as the camera reports them: two decimals, read back exactly.
-std::string positionField(float value);
+// What the simulated camera reports: the position to two decimals.
 float cameraValue(double value);
-// Step times in seconds, to the microsecond, and back to the clock's
-// nanoseconds without a rounding error on whole milliseconds.
-std::string timeField(double seconds);
-std::int64_t timeNanoseconds(double seconds);
+// The replay's own output columns: positions to two decimals, times to the
+// microsecond.
+std::string positionField(float value);
+std::string timeField(std::int64_t nanoseconds);
 
 } // namespace tvk
 

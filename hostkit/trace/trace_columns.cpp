@@ -1,6 +1,7 @@
 #include "trace_columns.h"
 
-#include <cmath>
+#include "trace_values.h"
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -49,15 +50,15 @@ std::string traceHeader() {
     return line + "\n";
 }
 
-std::string traceRow(int model, int action, double timeS, const TVK_StepReport &step, bool reset) {
+std::string traceRow(int model, int action, const std::string &timeText, const TVK_StepReport &step,
+                     bool reset) {
     const bool seen = step.seen != 0;
     const int statuses = step.status_count < TVK_STATUS_MAX ? step.status_count : TVK_STATUS_MAX;
-    std::string line = std::to_string(step.step) + "," + timeField(timeS) + "," +
-                       std::to_string(model) + "," + std::to_string(action) + ",";
+    std::string line = std::to_string(step.step) + "," + timeText + "," + std::to_string(model) +
+                       "," + std::to_string(action) + ",";
     // A step without a sighting has no position, displacement or area.
-    line += seen ? positionField(step.x) + "," + positionField(step.y) + ",1," +
-                       positionField(step.dx) + "," + positionField(step.dy) + "," +
-                       std::to_string(step.area)
+    line += seen ? exactText(step.x) + "," + exactText(step.y) + ",1," + exactText(step.dx) + "," +
+                       exactText(step.dy) + "," + std::to_string(step.area)
                  : std::string("0,0,0,0,0,");
     line += "," + statusField(step.status, statuses) + "," + std::to_string(step.task) + ",";
     line += step.host_command >= 0 ? std::to_string(step.host_command) : "";
@@ -99,14 +100,10 @@ float cameraValue(double value) {
     return std::strtof(text, nullptr);
 }
 
-std::string timeField(double seconds) {
+std::string timeField(std::int64_t nanoseconds) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.6f", seconds);
+    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(nanoseconds) / 1e9);
     return text;
-}
-
-std::int64_t timeNanoseconds(double seconds) {
-    return static_cast<std::int64_t>(std::llround(seconds * 1e6)) * 1000;
 }
 
 } // namespace tvk
