@@ -1,6 +1,7 @@
 // Geometry of a model and an action, from the library's own initialiser and
 // classification run on a private record: the kit keeps no table of its own.
 #include "kit.h"
+#include "layout.h"
 
 #include <cstdlib>
 #include <string>
@@ -97,12 +98,23 @@ bool inTarget(int model, int action, float x, float y) {
 
 } // namespace tvk
 
+namespace {
+
+// A geometry question the kit can answer: a model and an action, and a
+// loaded library whose factory records the kit reads as it lays them out.
+int refuseGeometry(const char *function, int model, int action) {
+    const int refused = tvk::refuseModelAction(function, model, action);
+    return refused != TVK_OK ? refused : tvk::checkRecordLayouts(function);
+}
+
+} // namespace
+
 extern "C" {
 
 int tvk_geometry(int model, int action, TVK_Geometry *out) {
     int result = tvk::checkOutput("tvk_geometry", "out", out);
     if (result == TVK_OK) {
-        result = tvk::refuseModelAction("tvk_geometry", model, action);
+        result = refuseGeometry("tvk_geometry", model, action);
     }
     if (result != TVK_OK) {
         return result;
@@ -129,12 +141,12 @@ int tvk_geometry(int model, int action, TVK_Geometry *out) {
 }
 
 int tvk_area_of(int model, int action, float x, float y) {
-    const int refused = tvk::refuseModelAction("tvk_area_of", model, action);
+    const int refused = refuseGeometry("tvk_area_of", model, action);
     return refused != TVK_OK ? refused : tvk::areaOf(model, action, x, y);
 }
 
 int tvk_in_target(int model, int action, float x, float y) {
-    const int refused = tvk::refuseModelAction("tvk_in_target", model, action);
+    const int refused = refuseGeometry("tvk_in_target", model, action);
     if (refused != TVK_OK) {
         return refused;
     }
@@ -146,7 +158,7 @@ int tvk_start_point(int model, int action, float width, float height, float *x, 
         return tvk::fail(TVK_E_ARG, std::string("tvk_start_point: ") + (x == nullptr ? "x" : "y") +
                                         " is null");
     }
-    const int refused = tvk::refuseModelAction("tvk_start_point", model, action);
+    const int refused = refuseGeometry("tvk_start_point", model, action);
     if (refused != TVK_OK) {
         return refused;
     }

@@ -8,6 +8,7 @@
 #include "capture.h"
 #include "guard.h"
 #include "kit.h"
+#include "layout.h"
 #include "verdict.h"
 
 #include <algorithm>
@@ -363,6 +364,10 @@ int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
     }
     if (g_driver.active) {
         return tvk::fail(TVK_E_BUSY, "tvk_session_start: a session is already active");
+    }
+    result = tvk::checkLibraryLayouts(kFunction);
+    if (result != TVK_OK) {
+        return result;
     }
     g_driver = Driver{};
     g_driver.config = full;
