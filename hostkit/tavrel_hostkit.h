@@ -294,17 +294,30 @@ TVK_API double tvk_clock_seconds(void);
 
 /* Starts a trace at path for the model and action: a CSV file with one row
  * per step that tavrel-replay reads (and replays with the library's timeouts
- * at the recorded times). The file appears complete at tvk_recorder_close. */
+ * at the recorded times). The path is checked now: a regular file (or a new
+ * one) appears whole at tvk_recorder_close or not at all, written to a
+ * temporary file created exclusively beside it and renamed over it, with an
+ * existing file's mode kept; a symbolic link leads to the file it names and
+ * stays; a FIFO, a terminal or a device is written in place. TVK_E_ARG for an
+ * empty or null path; TVK_E_IO when the path cannot be written, with
+ * tvk_errmsg() naming it and the system's reason. */
 TVK_API int tvk_recorder_open(const char *path, int model, int action, TVK_Recorder **out);
 /* One row: time_s is the host's clock, in seconds, when it called the step
- * (any origin, never decreasing). reset: the host put the part back after
- * the step. */
+ * (any origin, never decreasing, from 0 to 9223372036.854775807, what the
+ * library's nanosecond clock holds). reset: the host put the part back after
+ * the step. Positions and times are written as the shortest text that reads
+ * back as the same number. TVK_E_ARG, nothing written, for a time that is
+ * not finite, negative, before the previous row's or beyond that range, or a
+ * position (x, y, dx, dy of a step that saw the part) that is not finite.
+ * TVK_E_IO when a write failed; TVK_E_HANDLE for a closed recorder. */
 TVK_API int tvk_recorder_write(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
                                int reset);
-/* Finishes the file and frees the recorder. TVK_E_IO when any write failed:
- * nothing is left at path then. */
+/* Finishes the file and frees the recorder. TVK_E_IO when any write, the
+ * close or the rename failed: a regular file at path is then left as it was.
+ * TVK_E_HANDLE for a closed recorder. */
 TVK_API int tvk_recorder_close(TVK_Recorder *recorder);
-/* Frees the recorder and leaves nothing at path. Null is allowed. */
+/* Frees the recorder and leaves a regular file at path as it was. Null, and
+ * a closed recorder, are allowed and do nothing. */
 TVK_API void tvk_recorder_abandon(TVK_Recorder *recorder);
 
 /* ---------------------------------------------------- Diagnostics capture */
