@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -16,7 +19,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -87,19 +89,6 @@ TVK_StepReport seenStep() {
     return step;
 }
 
-// Opens, writes one row and closes: the first result that was not TVK_OK.
-int recordOneRow(const std::string &path) {
-    TVK_Recorder *recorder = nullptr;
-    int result = tvk_recorder_open(path.c_str(), 0, 0, &recorder);
-    if (result != TVK_OK) {
-        return result;
-    }
-    const TVK_StepReport step = seenStep();
-    result = tvk_recorder_write(recorder, 1.0, &step, 0);
-    const int closed = tvk_recorder_close(recorder);
-    return result != TVK_OK ? result : closed;
-}
-
 TEST(Recorder, WritesTheTraceColumnsAndOneRowPerStep) {
     const std::string path = freshFolder("rows") + "/trace.csv";
     TVK_Recorder *recorder = nullptr;
@@ -131,6 +120,22 @@ TEST(Recorder, WritesTheTraceColumnsAndOneRowPerStep) {
 }
 
 // ------------------------------------------------------------------ outputs
+
+#ifndef _WIN32
+// FIFOs, device nodes and modes are POSIX's.
+
+// Opens, writes one row and closes: the first result that was not TVK_OK.
+int recordOneRow(const std::string &path) {
+    TVK_Recorder *recorder = nullptr;
+    int result = tvk_recorder_open(path.c_str(), 0, 0, &recorder);
+    if (result != TVK_OK) {
+        return result;
+    }
+    const TVK_StepReport step = seenStep();
+    result = tvk_recorder_write(recorder, 1.0, &step, 0);
+    const int closed = tvk_recorder_close(recorder);
+    return result != TVK_OK ? result : closed;
+}
 
 // What a case puts at the recorder's path before it opens.
 struct OutputCase {
@@ -262,6 +267,8 @@ TEST(RecorderOutputs, EachKindOfPathIsWrittenTheWayItWorks) {
         fifo.reset();
     }
 }
+
+#endif
 
 TEST(RecorderOutputs, AbandonedOrRefusedLeavesNothing) {
     const std::string folder = freshFolder("abandoned");

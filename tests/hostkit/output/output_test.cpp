@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -63,6 +61,9 @@ TEST(Output, AbandonedLeavesTheFileAsItWas) {
               1);
 }
 
+#ifndef _WIN32
+// The full device, symbolic links and device identities are POSIX's.
+
 TEST(Output, AFailedWriteStaysFailedThroughCommit) {
     tvk::Output output;
     ASSERT_EQ(output.open("/dev/full"), TVK_OK);
@@ -102,5 +103,7 @@ TEST(Output, NamesOfOneFileClashWhenOneIsRewrittenWhole) {
         EXPECT_EQ(tvk::clashes(tvk::identify(place(c.a)), tvk::identify(place(c.b))), c.clash);
     }
 }
+
+#endif
 
 } // namespace
