@@ -23,8 +23,8 @@ class Recorder:
 
     The file appears complete when the recorder closes. Leaving a ``with``
     block by an exception, :meth:`abandon`, or dropping the recorder without
-    closing it leaves nothing at ``path``. A recorder serves the thread that
-    opened it only.
+    closing it leaves ``path`` as it was (nothing there, or the file that was).
+    A recorder serves the thread that opened it only.
     """
 
     def __init__(self, path: Path, model: int, action: int) -> None:
@@ -66,13 +66,16 @@ class Recorder:
         errors.check(result, doing)
 
     def close(self) -> None:
-        """Finishes the file; raises when any write failed (nothing is left then). Idempotent."""
+        """Finishes the file; raises when any write failed (``path`` is left as it was).
+
+        Idempotent.
+        """
         self._native.own("close the trace")
         if self._native.take() is not None:
             result = kit.tvk_recorder_close(self._recorder)
             errors.check(result, f"finish the trace {self.path!r}")
 
     def abandon(self) -> None:
-        """Drops the recording and leaves nothing at the path. Idempotent."""
+        """Drops the recording and leaves the path as it was. Idempotent."""
         self._native.own("abandon the trace")
         self._native.release()
