@@ -25,6 +25,10 @@ found[kit-pkg-config]=$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --modvers
 found[kit-soname]=$(objdump -p "$libdir/libtavrel_hostkit.so" | awk '/SONAME/ {print $2}')
 found[library-file]=$(basename "$(readlink -f "$lib")" | sed 's/^libtavrel\.so\.//')
 found[soname]=$(objdump -p "$lib" | awk '/SONAME/ {print $2}')
+python_dir=$prefix/lib/python3/dist-packages
+found[python-package]=$(python3 -c 'import runpy, sys; print(runpy.run_path(sys.argv[1])["__version__"])' \
+    "$python_dir/tavrel/_version.py")
+found[python-metadata]=$(sed -n 's/^Version: //p' "$python_dir"/tavrel-*.dist-info/METADATA)
 for tool in tavrel-sim tavrel-replay; do
     found[$tool]=$(LD_LIBRARY_PATH="$libdir" "$prefix/bin/$tool" --version)
 done
@@ -39,7 +43,7 @@ expected() {
 }
 status=0
 for place in header cmake-package pkg-config library-file soname kit-pkg-config kit-soname \
-    tavrel-sim tavrel-replay; do
+    python-package python-metadata tavrel-sim tavrel-replay; do
     want=$(expected "$place")
     if [[ ${found[$place]} == "$want" ]]; then
         printf '%-14s %s\n' "$place" "${found[$place]}"
