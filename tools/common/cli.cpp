@@ -1,6 +1,6 @@
 #include "cli.h"
 
-#include "tavrel.h"
+#include "tavrel_hostkit.h"
 
 #include <cerrno>
 #include <cmath>
