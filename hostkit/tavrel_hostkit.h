@@ -27,19 +27,41 @@
  *     record from a newer header is larger: the kit accepts it when the
  *     bytes it does not know are zero, and zeroes them in records it fills.
  *     TVK_E_SIZE for a size below the record's first release, or a newer
- *     record whose unknown bytes are not zero.
+ *     record whose unknown bytes are not zero. A record the kit fills gets
+ *     no more than `size` bytes written and its size set to what the kit
+ *     wrote (the smaller of the caller's size and the kit's). First
+ *     releases: 1.1.0 for every record; TVK_SessionConfig grew in 1.2.0
+ *     (answers). Since 1.2.0.
  *   - Plain C types only: no varargs, no unions, no records by value across
  *     the kit's own functions. Handles are opaque tokens, good for the
  *     object they were made for only: a handle of an ended session, a closed
  *     recorder or a destroyed feeder gives TVK_E_HANDLE, never acts on
- *     another object. Every callback receives the caller's user pointer
- *     first.
+ *     another object, even one made later at the same address; the kit
+ *     never gives the same handle value out twice in a process. A handle is
+ *     not an address: do not dereference or free it. Every callback
+ *     receives the caller's user pointer first. Since 1.2.0.
  *   - Threads: the kit starts none. Each object (the session, a recorder, a
  *     simulated feeder, the capture) serves one call at a time: a call on it
  *     while a call on another thread is under way gives TVK_E_THREAD and
- *     changes nothing. Callbacks run on the calling thread, inside the call
- *     that makes them; calls from inside a callback that could change the
- *     step under way give TVK_E_REENTRY.
+ *     changes nothing (no lock is taken: the call returns at once). Callbacks
+ *     run on the calling thread, inside the call that makes them; "inside a
+ *     callback" is that thread's state only, so another thread's call is
+ *     told TVK_E_THREAD, never TVK_E_REENTRY. From inside a callback of the
+ *     session (camera, feeder, put_back) or of a capture (a line), every
+ *     session call but tvk_session_outcome, and from inside a line every
+ *     capture call but tvk_capture_active, gives TVK_E_REENTRY and changes
+ *     nothing; the simulated feeder's calls are allowed (its callbacks are
+ *     made for that). A callback left without returning (a runtime that
+ *     aborts the thread and unwinds the frames without running their
+ *     destructors) leaves no mark: the next call on that thread from a
+ *     frame no deeper than the abandoned call's is served. A thread that
+ *     ends inside a kit call leaves its object in use. Since 1.2.0.
+ *   - Layouts: the kit is built for the library of its own release. Before
+ *     its first geometry answer and its first session, it checks through
+ *     the library's exported functions that the loaded libtavrel lays out
+ *     the records the kit reads as the kit was built for; TVK_E_LAYOUT
+ *     otherwise, for every geometry call and session start of the process.
+ *     Since 1.2.0.
  *
  * Valid C99 and C++.
  */
@@ -137,7 +159,8 @@ typedef struct TVK_Geometry {
     int32_t success_count;          /* arrivals in a row that make the library report success */
 } TVK_Geometry;
 
-/* model 0..2, action 0..10. Fills *out. */
+/* model 0..2, action 0..10. Fills *out. TVK_E_LAYOUT (here and in the
+ * three functions below) when the loaded library is not the kit's. */
 TVK_API int tvk_geometry(int model, int action, TVK_Geometry *out);
 /* The area (0..8) the library gives the point, or a negative TVK_E_* code. */
 TVK_API int tvk_area_of(int model, int action, float x, float y);
@@ -212,8 +235,16 @@ enum {
     TVK_EV_VERIFIED = 8,   /* status 6: the driver answered success or restart */
     TVK_EV_RESTARTED = 16, /* the driver sent restart (the part left its target) */
     TVK_EV_SUCCESS = 32,   /* the driver sent success (the part stayed in its target) */
-    TVK_EV_TIMEOUT = 64    /* the library saw no part this step and said so (status 2) */
+    TVK_EV_TIMEOUT = 64    /* status 2 without an arrival: see below */
 };
+/* TVK_EV_TIMEOUT, exactly: the library sent status 2 during the step and the
+ * step was no arrival (the part not seen, or seen outside every target).
+ * Status 2 without an arrival is the library saying it had no new sample to
+ * analyse and waited for one; among such steps are those where its sample
+ * timeout fires (it prints "Mate Vanish"), on the real clock already the
+ * first step of a session, whose first sighting only primes the library's
+ * sample ring. The kit does not copy the library's timing rule, so it does
+ * not tell those apart. Since 1.2.0 (before, only for a part not seen). */
 
 /* Where the session stands after a step. */
 enum {
@@ -254,26 +285,31 @@ typedef struct TVK_Session TVK_Session;
  * session. One session at a time per process: the library's callbacks carry
  * no user pointer, so the driver keeps its state in the kit; a second start
  * before tvk_session_end gives TVK_E_BUSY. Restores every library default,
- * as TVLInit does. TVK_E_LIBRARY when the library refuses. */
+ * as TVLInit does. TVK_E_LIBRARY when the library refuses, TVK_E_LAYOUT when
+ * the loaded library is not the kit's, TVK_E_SIZE for a config size the kit
+ * cannot serve. The handle is a token (see Conventions). */
 TVK_API int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out);
 /* One TVLTask step with the standard answers; fills *report. After an outcome
  * other than TVK_RUNNING, further steps give TVK_E_STATE. A negative host
- * callback result gives TVK_E_CALLBACK after the step (the report is filled). */
+ * callback result gives TVK_E_CALLBACK after the step (the report is filled).
+ * After the step the driver pumps a callback capture. */
 TVK_API int tvk_session_step(TVK_Session *session, TVK_StepReport *report);
 /* Runs steps until the outcome is decided; report gets the last step. On
  * TVK_EV_ARRIVED the driver calls put_back (may be null) with the session's
- * user pointer, for the host to put the part back. */
+ * user pointer, for the host to put the part back; put_back is a session
+ * callback (calls on the session from it give TVK_E_REENTRY). */
 typedef void (*TVK_PutBackFn)(void *user);
 TVK_API int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report);
 /* A host command (TVL_CMD_*) given now, between steps. End stops the session
  * (outcome TVK_STOPPED); restart starts the verdict's count again. Refused
- * with TVK_E_STATE from inside a callback. */
+ * with TVK_E_REENTRY from inside a callback (TVK_E_STATE before 1.2.0). */
 TVK_API int tvk_session_command(TVK_Session *session, int command);
 /* Host parameters for this action and model (TVLLogicParamSet): between
  * steps; the verdict reads the new bounds and starts its count again. */
 TVK_API int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params);
 /* The session's outcome (TVK_RUNNING...) and, when reason is not null, its
- * reason copied into reason[0..reason_size-1]. */
+ * reason copied into reason[0..reason_size-1]. Allowed from inside the
+ * session's callbacks. */
 TVK_API int tvk_session_outcome(const TVK_Session *session, char *reason, int32_t reason_size);
 /* Ends the session and frees it; the next tvk_session_start may follow. The
  * library keeps its state (the tuned words stay readable). TVK_OK, also for
@@ -334,7 +370,13 @@ TVK_API void tvk_recorder_abandon(TVK_Recorder *recorder);
  * bytes (the library's text holds no NUL of its own). */
 typedef void (*TVK_LineFn)(void *user, const char *line, int32_t length);
 
-/* To a file, created or truncated (append: non-zero adds to it). */
+/* Every start refuses with TVK_E_IO (and leaves descriptor 1 as it was)
+ * when descriptor 1 is not open: there is nothing to capture, and the
+ * capture's own file would take its place. Since 1.2.0. */
+
+/* To a file, created or truncated (append: non-zero adds to it). TVK_E_IO
+ * when it cannot be opened; tvk_errmsg() names the path and the system's
+ * reason. */
 TVK_API int tvk_capture_to_file(const char *path, int append);
 /* Line by line to fn, delivered by tvk_capture_pump (the session driver
  * pumps after every step). No thread and no pipe: the text collects in a
@@ -346,7 +388,10 @@ TVK_API int tvk_capture_discard(void);
  * is active. */
 TVK_API int tvk_capture_pump(void);
 /* Pumps, delivers a last partial line and puts descriptor 1 back as it was.
- * TVK_E_STATE when no capture is active. */
+ * TVK_E_STATE when no capture is active. TVK_E_IO when text could not be
+ * written to the capture's file (a full disk: the message names the path
+ * and the reason); the capture ends and descriptor 1 is back all the same.
+ * Since 1.2.0 for the write error. */
 TVK_API int tvk_capture_stop(void);
 /* 1 while a capture is active, else 0. */
 TVK_API int tvk_capture_active(void);
@@ -396,13 +441,17 @@ TVK_API int tvk_sim_platform(int model, float *width, float *height);
 TVK_API uint64_t tvk_sim_mix_seed(uint64_t seed, uint64_t a, uint64_t b);
 /* Draws a feeder of the model from ranges (null: the model's defaults) with
  * feeder_seed; its motion noise starts from noise_seed. The part starts at
- * the platform's centre. */
+ * the platform's centre. Every range must be finite with lo <= hi;
+ * resonance and half_width above 0, gain, friction and noise not negative,
+ * mismatch from 0 to below 1; TVK_E_ARG naming the field otherwise (since
+ * 1.2.0). The handle is a token (see Conventions). */
 TVK_API int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
                            uint64_t noise_seed, TVK_SimFeeder **out);
 /* The same feeder with its motion noise started again from noise_seed. */
 TVK_API int tvk_sim_reseed(TVK_SimFeeder *sim, uint64_t noise_seed);
 TVK_API int tvk_sim_params(const TVK_SimFeeder *sim, TVK_SimParams *out);
-/* Puts the part at (x, y), clamped to the platform. */
+/* Puts the part at (x, y), clamped to the platform; TVK_E_ARG for a
+ * coordinate that is not finite (since 1.2.0; only NaN before). */
 TVK_API int tvk_sim_place(TVK_SimFeeder *sim, float x, float y);
 /* Where the part is. */
 TVK_API int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y);
@@ -411,9 +460,11 @@ TVK_API int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y);
 TVK_API int tvk_sim_camera(const TVK_SimFeeder *sim, float *x, float *y);
 /* Runs one feeder command: the part moves for the command's run time. */
 TVK_API int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command);
-/* Simulated milliseconds of vibration so far. */
+/* Simulated milliseconds of vibration so far; 0 for a handle that is not
+ * live (tvk_errmsg() says so). */
 TVK_API double tvk_sim_vibration_ms(const TVK_SimFeeder *sim);
-/* Null is allowed. */
+/* Null is allowed. A handle that is not live, or a feeder in use by a call
+ * on another thread, is left alone (tvk_errmsg() says which). */
 TVK_API void tvk_sim_destroy(TVK_SimFeeder *sim);
 
 /* Ready-made callbacks for a session on a simulated feeder: user is the
