@@ -13,6 +13,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cfloat>
 #include <cmath>
@@ -25,6 +26,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -266,6 +268,40 @@ TEST(RecorderOutputs, EachKindOfPathIsWrittenTheWayItWorks) {
         EXPECT_EQ(folderEntries(folder), expected) << "files left behind or missing";
         fifo.reset();
     }
+}
+
+// A write blocked on a full FIFO holds its recorder: a call from another
+// thread is refused meanwhile, and the recorder serves again afterwards.
+TEST(RecorderOutputs, ACallWhileAnotherThreadWritesIsRefused) {
+    const std::string path = freshFolder("threads") + "/fifo";
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    const int readFd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    TVK_Recorder *recorder = nullptr;
+    ASSERT_EQ(tvk_recorder_open(path.c_str(), 0, 0, &recorder), TVK_OK);
+    std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
+    std::thread writer([&] {
+        const TVK_StepReport step = seenStep();
+        for (double time = 0.0; !stop; time += 1.0) {
+            tvk_recorder_write(recorder, time, &step, 0);
+        }
+        finished = true;
+    });
+    // A refused time writes nothing, so this thread never blocks itself.
+    const TVK_StepReport step = seenStep();
+    int result = TVK_E_ARG;
+    for (int attempt = 0; attempt < 1000000 && result != TVK_E_THREAD; ++attempt) {
+        result = tvk_recorder_write(recorder, std::nan(""), &step, 0);
+    }
+    EXPECT_EQ(result, TVK_E_THREAD);
+    stop = true;
+    char buffer[4096];
+    while (!finished) {
+        read(readFd, buffer, sizeof buffer);
+    }
+    writer.join();
+    EXPECT_EQ(tvk_recorder_close(recorder), TVK_OK);
+    close(readFd);
 }
 
 #endif
