@@ -350,6 +350,19 @@ TEST(ReplayEndToEnd, RecordingWithCameraGapsReplaysExactlyAtAnyPace) {
     EXPECT_EQ(outputs[0], outputs[1]);
 }
 
+// The host's end command ends the session: later rows are left, and said so.
+TEST(ReplayEndToEnd, TheReplayEndsWhereTheSessionEnds) {
+    std::ofstream("ended.csv") << "x,y,valid,command\n95,77,1,\n95,77,1,0\n95,77,1,\n95,77,1,\n";
+    const Outcome outcome =
+        run(TAVREL_REPLAY_EXE, "--model 0 --action 0 ended.csv ended_out.csv", "ended");
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    EXPECT_EQ(readCsv("ended_out.csv").size(), 2U);
+    EXPECT_NE(outcome.err.find("the session ended at step 1 (ended by the host); the rows after "
+                               "it are not replayed"),
+              std::string::npos)
+        << outcome.err;
+}
+
 struct BadInput {
     const char *what;
     std::optional<std::string> content; // none: the file does not exist
