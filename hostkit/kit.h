@@ -84,12 +84,6 @@ template <typename Record> void writeRecord(const Record &full, Record *out) {
     out->size = static_cast<std::uint32_t>(written);
 }
 
-// The old check, kept for the recorder until it reads with readRecord.
-template <typename Record> bool sizedRecord(const Record *record) {
-    return checkRecordSize("", "record", record, firstReleaseSize(record), sizeof(Record), true) ==
-           TVK_OK;
-}
-
 } // namespace tvk
 
 #endif
