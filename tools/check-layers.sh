@@ -61,61 +61,46 @@ done
 #             only through the kit's header hostkit/tavrel_hostkit.h; it may
 #             include hostkit/ headers that keep to that.
 
-# Prints "includer -> header" for each of our headers in file's include tree.
-include_tree() {
-    local file=$1
-    shift
+# Prints one line for each rule of its room that file's include tree breaks.
+# A header's
+# bringer is the file or header outside the library that brought it in:
+# its includer, or the includer's includer while those are the library's own.
+violations() {
+    local room=$1 file=$2
+    shift 2
     "$cxx" -std=c++17 -x c++ -E -H -I . "$@" -I host -I "$generated" "$file" -o /dev/null 2>&1 |
-        awk -v root="$file" '
+        awk -v room="$room" -v root="$file" '
+            function internal(path) { return path ~ /^(base|feeder|vision|logic)\// }
             /^\.+ / {
                 depth = length($1); path = $2; sub(/^\.\//, "", path)
                 stack[depth] = path
-                print (depth == 1 ? root : stack[depth - 1]) " -> " path
+                by = root
+                for (k = depth - 1; k >= 1; --k) {
+                    if (!internal(stack[k])) { by = stack[k]; break }
+                }
+                if (internal(path)) {
+                    if (room == "hostkit" && by != "hostkit/library.h")
+                        print root " reaches " path " through " by " (hostkit/ reaches the library'"'"'s internals through hostkit/library.h only)"
+                    else if (room == "tools")
+                        print root " reaches " path " through " by " (tools/ may reach none of the library'"'"'s internals)"
+                } else if (path ~ /^host\// && path != "host/tavrel.h") {
+                    print root " reaches " path " (" room "/ may reach host/tavrel.h only)"
+                } else if (room == "tools" && path == "host/tavrel.h" && by != "hostkit/tavrel_hostkit.h") {
+                    print root " reaches host/tavrel.h through " by " (tools/ reach it through hostkit/tavrel_hostkit.h only)"
+                }
             }'
-}
-
-internal='^(base|feeder|vision|logic)/'
-# The file or header outside the library that brought header in: its
-# includer, or the includer's includer while those are the library's own.
-declare -A includer_of=()
-outside_includer() {
-    local header=$1
-    local by=${includer_of[$header]}
-    while [[ $by =~ $internal ]]; do
-        by=${includer_of[$by]}
-    done
-    echo "$by"
 }
 
 check_room() {
     local room=$1
     shift
-    local file edge from to by
+    local file found
     for file in $(find "$room" -name '*.h' -o -name '*.cpp' -o -name '*.c' | sort); do
-        includer_of=()
-        while read -r edge; do
-            from=${edge%% -> *}
-            to=${edge##* -> }
-            [[ -n ${includer_of[$to]:-} ]] || includer_of[$to]=$from
-        done < <(include_tree "$file" "$@")
-        for to in "${!includer_of[@]}"; do
-            by=$(outside_includer "$to")
-            if [[ $to =~ $internal ]]; then
-                if [[ $room == hostkit && $by != hostkit/library.h ]]; then
-                    echo "layers: $file reaches $to through $by (hostkit/ reaches the library's internals through hostkit/library.h only)" >&2
-                    bad=1
-                elif [[ $room == tools ]]; then
-                    echo "layers: $file reaches $to through $by (tools/ may reach none of the library's internals)" >&2
-                    bad=1
-                fi
-            elif [[ $to == host/* && $to != host/tavrel.h ]]; then
-                echo "layers: $file reaches $to ($room/ may reach host/tavrel.h only)" >&2
-                bad=1
-            elif [[ $room == tools && $to == host/tavrel.h && $by != hostkit/tavrel_hostkit.h ]]; then
-                echo "layers: $file reaches host/tavrel.h through $by (tools/ reach it through hostkit/tavrel_hostkit.h only)" >&2
-                bad=1
-            fi
-        done
+        found=$(violations "$room" "$file" "$@")
+        if [[ -n $found ]]; then
+            sed 's/^/layers: /' <<<"$found" >&2
+            bad=1
+        fi
         # A header the tree shows once: a direct include after the seam brought
         # it in would hide behind the first, so direct includes count as well.
         if [[ $room == hostkit && $file != hostkit/library.h ]] &&
