@@ -62,9 +62,9 @@ done
 #             include hostkit/ headers that keep to that.
 
 # Prints one line for each rule of its room that file's include tree breaks.
-# A header's
-# bringer is the file or header outside the library that brought it in:
-# its includer, or the includer's includer while those are the library's own.
+# A header's bringer is the file or header outside the library that brought
+# it in: its includer, or the includer's includer while those are the
+# library's own.
 violations() {
     local room=$1 file=$2
     shift 2
