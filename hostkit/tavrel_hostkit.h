@@ -55,7 +55,10 @@
  *     aborts the thread and unwinds the frames without running their
  *     destructors) leaves no mark: the next call on that thread from a
  *     frame no deeper than the abandoned call's is served. A thread that
- *     ends inside a kit call leaves its object in use. Since 1.2.0.
+ *     ends inside a kit call leaves its object in use. The rule reads the
+ *     stack: a callback must not call the kit from another stack of the
+ *     same thread (a fiber, a coroutine with a stack of its own, a signal
+ *     handler). Since 1.2.0.
  *   - Layouts: the kit is built for the library of its own release. Before
  *     its first geometry answer and its first session, it checks through
  *     the library's exported functions that the loaded libtavrel lays out
