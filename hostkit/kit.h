@@ -41,10 +41,13 @@ constexpr std::uint32_t firstReleaseSize(const TVK_StepReport *) {
     return sizeof(TVK_StepReport);
 }
 constexpr std::uint32_t firstReleaseSize(const TVK_SimRanges *) {
-    return sizeof(TVK_SimRanges);
+    return offsetof(TVK_SimRanges, kinetic);
 }
 constexpr std::uint32_t firstReleaseSize(const TVK_SimParams *) {
-    return sizeof(TVK_SimParams);
+    return offsetof(TVK_SimParams, kinetic);
+}
+constexpr std::uint32_t firstReleaseSize(const TVK_SimProbe *) {
+    return sizeof(TVK_SimProbe);
 }
 
 // TVK_OK, or the refusal of a record whose size the kit cannot serve: null,

@@ -401,26 +401,44 @@ TVK_API int tvk_capture_active(void);
 
 /* -------------------------------------------------------- Simulated feeder */
 
-/* A platform with four voice-coil motors and a part that drifts while they
- * vibrate. Each feeder draws its physical constants from ranges; the same
- * seeds give the same feeder and the same motion on every platform. */
+/* A plate on springs with four voice coils under its corners, and a part on
+ * it that sticks, slides and hops under Coulomb friction, integrated through
+ * every vibration cycle (docs/sim.md states the equations). The amplitude
+ * word sets a coil's force, the frequency word is in Hz, the phase word in
+ * degrees, the run time in ms; the mode word is not modelled (every coil
+ * runs a sine). Each feeder draws its physical constants from ranges; the
+ * same seeds give the same feeder and the same motion on every platform.
+ * Since 1.2.0 the ranges and constants carry the fields after mismatch, and
+ * half_width, gain and friction mean the physical values below (before: the
+ * widths, drift gain and drive threshold of a drift model in words). */
 
 typedef struct TVK_SimRange {
     double lo;
     double hi;
 } TVK_SimRange;
 
+/* Zero in a field after mismatch ({0, 0}) means the model's default range. */
 typedef struct TVK_SimRanges {
     uint32_t size;           /* set to sizeof(TVK_SimRanges) */
-    TVK_SimRange resonance;  /* frequency word of the peak response */
-    TVK_SimRange half_width; /* frequency words from the peak to half response */
-    TVK_SimRange gain;       /* px per ms per unit of drive above friction */
-    TVK_SimRange friction;   /* drive below which the part stays put */
-    TVK_SimRange noise;      /* largest random offset per vibration and axis, px */
-    TVK_SimRange mismatch;   /* largest relative gain error of one motor */
+    TVK_SimRange resonance;  /* Hz, the plate's resonance when new and unloaded */
+    TVK_SimRange half_width; /* Hz from resonance to half power: Q = resonance / (2 half_width) */
+    TVK_SimRange gain;       /* um of static stroke along a coil's push per amplitude word */
+    TVK_SimRange friction;   /* static friction coefficient of part on plate */
+    TVK_SimRange noise;      /* largest random offset per vibration and axis, host units */
+    TVK_SimRange mismatch;   /* largest relative gain error of one coil */
+    /* Since 1.2.0: */
+    TVK_SimRange kinetic;        /* kinetic friction as a fraction of static */
+    TVK_SimRange lift;           /* vertical stroke per horizontal stroke of a coil, at the
+                                    plate's centre */
+    TVK_SimRange restitution;    /* rebound speed per impact speed when the part lands */
+    TVK_SimRange scatter;        /* spread of the sideways kick per impact speed at a landing */
+    TVK_SimRange resonance_wear; /* fraction of the resonance lost per hour of running */
+    TVK_SimRange friction_wear;  /* fraction of friction gained per hour of running */
+    TVK_SimRange age_h;          /* hours the feeder has run before its first vibration */
+    TVK_SimRange load;           /* load on the plate per plate mass */
 } TVK_SimRanges;
 
-/* One drawn feeder's constants. */
+/* One drawn feeder's constants; the fields after motor_gain since 1.2.0. */
 typedef struct TVK_SimParams {
     uint32_t size; /* set to sizeof(TVK_SimParams) */
     double resonance;
@@ -430,14 +448,40 @@ typedef struct TVK_SimParams {
     double noise;
     double mismatch;
     double motor_gain[TVK_MOTOR_COUNT];
+    double kinetic;
+    double lift;
+    double restitution;
+    double scatter;
+    double resonance_wear;
+    double friction_wear;
+    double age_h;
+    double load;
+    double mm_per_unit; /* the model's scale: mm of platform per host unit */
+    double q;           /* resonance / (2 half_width) */
+    double resonance_now; /* Hz, after the running so far and under the load */
+    double friction_now;  /* static friction after the running so far */
 } TVK_SimParams;
+
+/* What one feeder command does to the part where it lies, without moving it
+ * (since 1.2.0). Amplitudes are the plate's at the part, along the motion's
+ * largest axis; the ratios are the peak accelerations over g. */
+typedef struct TVK_SimProbe {
+    uint32_t size;         /* set to sizeof(TVK_SimProbe) */
+    double horizontal_um;  /* the plate's horizontal displacement amplitude */
+    double vertical_um;    /* the plate's vertical displacement amplitude */
+    double accel_g;        /* A w^2 / g of the horizontal motion */
+    double throw_g;        /* A_v w^2 / g: above 1 the part leaves the plate */
+    double speed_mm_s;     /* mean speed of the part over the run, noise aside */
+    double kv;             /* speed / (A w), 0 for no motion */
+    double flight;         /* fraction of the run the part spends in the air */
+} TVK_SimProbe;
 
 typedef struct TVK_SimFeeder TVK_SimFeeder;
 
 /* The ranges feeders of a model are drawn from. */
 TVK_API int tvk_sim_default_ranges(int model, TVK_SimRanges *out);
 /* The platform in host coordinate units: 190 x 155 for model 0, 320 x 240
- * for models 1 and 2. */
+ * for models 1 and 2 (TVK_SimParams.mm_per_unit gives the scale). */
 TVK_API int tvk_sim_platform(int model, float *width, float *height);
 /* Mixes a seed with two numbers into a new seed (for one seed per feeder and
  * per session from one run seed). */
@@ -445,9 +489,10 @@ TVK_API uint64_t tvk_sim_mix_seed(uint64_t seed, uint64_t a, uint64_t b);
 /* Draws a feeder of the model from ranges (null: the model's defaults) with
  * feeder_seed; its motion noise starts from noise_seed. The part starts at
  * the platform's centre. Every range must be finite with lo <= hi;
- * resonance and half_width above 0, gain, friction and noise not negative,
- * mismatch from 0 to below 1; TVK_E_ARG naming the field otherwise (since
- * 1.2.0). The handle is a token (see Conventions). */
+ * resonance and half_width above 0, gain, friction, noise, lift, scatter,
+ * the wears, age_h and load not negative, mismatch and restitution from 0
+ * to below 1, kinetic above 0 and at most 1; TVK_E_ARG naming the field
+ * otherwise (since 1.2.0). The handle is a token (see Conventions). */
 TVK_API int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
                            uint64_t noise_seed, TVK_SimFeeder **out);
 /* The same feeder with its motion noise started again from noise_seed. */
@@ -463,6 +508,10 @@ TVK_API int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y);
 TVK_API int tvk_sim_camera(const TVK_SimFeeder *sim, float *x, float *y);
 /* Runs one feeder command: the part moves for the command's run time. */
 TVK_API int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command);
+/* What the command would do to the part where it lies; nothing changes,
+ * the landing kicks drawn from a fixed seed (since 1.2.0). */
+TVK_API int tvk_sim_probe(const TVK_SimFeeder *sim, const ST_HostFedColC *command,
+                          TVK_SimProbe *out);
 /* Simulated milliseconds of vibration so far; 0 for a handle that is not
  * live (tvk_errmsg() says so). */
 TVK_API double tvk_sim_vibration_ms(const TVK_SimFeeder *sim);

@@ -18,9 +18,15 @@ struct SimFeeder {
     int model;
     tvk::Feeder feeder;
     tvk::Rng noise;
-    tvk::Vec2 platform;
     tvk::Vec2 part;
     double vibrationMs;
+
+    double hours() const {
+        return feeder.params().age + vibrationMs / 3.6e6;
+    }
+    tvk::Vec2 platform() const {
+        return feeder.platform().size;
+    }
 };
 
 tvk::LiveTable<SimFeeder> g_feeders;
@@ -40,13 +46,61 @@ TVK_SimRange fromRange(const tvk::Range &range) {
     return {range.lo, range.hi};
 }
 
+// Each range of the record beside the physics' own.
+struct RangeField {
+    TVK_SimRange TVK_SimRanges::*kit;
+    tvk::Range tvk::FeederRanges::*physics;
+};
+
+constexpr RangeField kRangeFields[] = {
+    {&TVK_SimRanges::resonance, &tvk::FeederRanges::resonance},
+    {&TVK_SimRanges::half_width, &tvk::FeederRanges::halfWidth},
+    {&TVK_SimRanges::gain, &tvk::FeederRanges::gain},
+    {&TVK_SimRanges::friction, &tvk::FeederRanges::friction},
+    {&TVK_SimRanges::noise, &tvk::FeederRanges::noise},
+    {&TVK_SimRanges::mismatch, &tvk::FeederRanges::mismatch},
+    {&TVK_SimRanges::kinetic, &tvk::FeederRanges::kinetic},
+    {&TVK_SimRanges::lift, &tvk::FeederRanges::lift},
+    {&TVK_SimRanges::restitution, &tvk::FeederRanges::restitution},
+    {&TVK_SimRanges::scatter, &tvk::FeederRanges::scatter},
+    {&TVK_SimRanges::resonance_wear, &tvk::FeederRanges::resonanceWear},
+    {&TVK_SimRanges::friction_wear, &tvk::FeederRanges::frictionWear},
+    {&TVK_SimRanges::age_h, &tvk::FeederRanges::age},
+    {&TVK_SimRanges::load, &tvk::FeederRanges::load},
+};
+
+// The fields since 1.2.0 begin here: {0, 0} in one of them is its default.
+constexpr std::size_t kFirstGrownField = 6;
+
 tvk::FeederRanges toRanges(const TVK_SimRanges &ranges) {
-    return {toRange(ranges.resonance), toRange(ranges.half_width), toRange(ranges.gain),
-            toRange(ranges.friction),  toRange(ranges.noise),      toRange(ranges.mismatch)};
+    tvk::FeederRanges physics;
+    for (const RangeField &field : kRangeFields) {
+        physics.*field.physics = toRange(ranges.*field.kit);
+    }
+    return physics;
+}
+
+TVK_SimRanges fromRanges(const tvk::FeederRanges &physics) {
+    TVK_SimRanges ranges{};
+    ranges.size = sizeof ranges;
+    for (const RangeField &field : kRangeFields) {
+        ranges.*field.kit = fromRange(physics.*field.physics);
+    }
+    return ranges;
+}
+
+void defaultZeroRanges(int model, TVK_SimRanges *ranges) {
+    const TVK_SimRanges defaults = fromRanges(tvk::defaultRanges(model));
+    for (std::size_t index = kFirstGrownField; index < std::size(kRangeFields); ++index) {
+        TVK_SimRange &range = ranges->*kRangeFields[index].kit;
+        if (range.lo == 0.0 && range.hi == 0.0) {
+            range = defaults.*kRangeFields[index].kit;
+        }
+    }
 }
 
 // What a drawn constant must be for the physics to stay finite.
-enum class Bound { kPositive, kNotNegative, kFraction };
+enum class Bound { kPositive, kNotNegative, kFraction, kUnit };
 
 struct RangeRule {
     const char *name;
@@ -61,6 +115,14 @@ constexpr RangeRule kRangeRules[] = {
     {"friction", &TVK_SimRanges::friction, Bound::kNotNegative},
     {"noise", &TVK_SimRanges::noise, Bound::kNotNegative},
     {"mismatch", &TVK_SimRanges::mismatch, Bound::kFraction},
+    {"kinetic", &TVK_SimRanges::kinetic, Bound::kUnit},
+    {"lift", &TVK_SimRanges::lift, Bound::kNotNegative},
+    {"restitution", &TVK_SimRanges::restitution, Bound::kFraction},
+    {"scatter", &TVK_SimRanges::scatter, Bound::kNotNegative},
+    {"resonance_wear", &TVK_SimRanges::resonance_wear, Bound::kNotNegative},
+    {"friction_wear", &TVK_SimRanges::friction_wear, Bound::kNotNegative},
+    {"age_h", &TVK_SimRanges::age_h, Bound::kNotNegative},
+    {"load", &TVK_SimRanges::load, Bound::kNotNegative},
 };
 
 std::string describe(const TVK_SimRange &range) {
@@ -83,6 +145,9 @@ std::string rangeFault(const TVK_SimRange &range, Bound bound) {
     }
     if (bound == Bound::kFraction && range.hi >= 1.0) {
         return "must lie below 1";
+    }
+    if (bound == Bound::kUnit && (range.lo <= 0.0 || range.hi > 1.0)) {
+        return "must lie above 0 and at most 1";
     }
     return {};
 }
@@ -123,6 +188,49 @@ tvk::Vibration toVibration(const ST_HostFedColC &command) {
     return vibration;
 }
 
+TVK_SimParams paramsOf(const SimFeeder &sim) {
+    const tvk::Feeder &feeder = sim.feeder;
+    const tvk::FeederParams &params = feeder.params();
+    TVK_SimParams full{};
+    full.size = sizeof full;
+    full.resonance = params.resonance;
+    full.half_width = params.halfWidth;
+    full.gain = params.gain;
+    full.friction = params.friction;
+    full.noise = params.noise;
+    full.mismatch = params.mismatch;
+    for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
+        full.motor_gain[motor] = feeder.motorGain(motor);
+    }
+    full.kinetic = params.kinetic;
+    full.lift = params.lift;
+    full.restitution = params.restitution;
+    full.scatter = params.scatter;
+    full.resonance_wear = params.resonanceWear;
+    full.friction_wear = params.frictionWear;
+    full.age_h = params.age;
+    full.load = params.load;
+    full.mm_per_unit = feeder.platform().mmPerUnit;
+    full.q = feeder.q();
+    full.resonance_now = feeder.resonanceAt(sim.hours());
+    full.friction_now = feeder.frictionAt(sim.hours());
+    return full;
+}
+
+TVK_SimProbe probeOf(const SimFeeder &sim, const tvk::Vibration &vibration) {
+    const tvk::Probe probe = sim.feeder.probe(vibration, sim.part, sim.hours());
+    TVK_SimProbe full{};
+    full.size = sizeof full;
+    full.horizontal_um = probe.horizontalUm;
+    full.vertical_um = probe.verticalUm;
+    full.accel_g = probe.accelG;
+    full.throw_g = probe.throwG;
+    full.speed_mm_s = probe.speed;
+    full.kv = probe.kv;
+    full.flight = probe.flight;
+    return full;
+}
+
 } // namespace
 
 extern "C" {
@@ -136,16 +244,7 @@ int tvk_sim_default_ranges(int model, TVK_SimRanges *out) {
     if (result != TVK_OK) {
         return result;
     }
-    const tvk::FeederRanges ranges = tvk::defaultRanges(model);
-    TVK_SimRanges full{};
-    full.size = sizeof full;
-    full.resonance = fromRange(ranges.resonance);
-    full.half_width = fromRange(ranges.halfWidth);
-    full.gain = fromRange(ranges.gain);
-    full.friction = fromRange(ranges.friction);
-    full.noise = fromRange(ranges.noise);
-    full.mismatch = fromRange(ranges.mismatch);
-    tvk::writeRecord(full, out);
+    tvk::writeRecord(fromRanges(tvk::defaultRanges(model)), out);
     return TVK_OK;
 }
 
@@ -161,7 +260,7 @@ int tvk_sim_platform(int model, float *width, float *height) {
     if (result != TVK_OK) {
         return result;
     }
-    const tvk::Vec2 size = tvk::platformSize(model);
+    const tvk::Vec2 size = tvk::platformOf(model).size;
     *width = static_cast<float>(size.x);
     *height = static_cast<float>(size.y);
     return TVK_OK;
@@ -185,6 +284,7 @@ int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
     }
     if (result == TVK_OK && ranges != nullptr) {
         result = tvk::readRecord(kFunction, "ranges", ranges, &full);
+        defaultZeroRanges(model, &full);
     }
     if (result == TVK_OK) {
         result = refuseRanges(kFunction, full);
@@ -192,16 +292,14 @@ int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
     if (result != TVK_OK) {
         return result;
     }
-    const tvk::FeederRanges drawn = toRanges(full);
     tvk::Rng draw(feeder_seed);
-    const tvk::Vec2 platform = tvk::platformSize(model);
+    const tvk::Platform platform = tvk::platformOf(model);
     std::unique_ptr<SimFeeder> sim(new (std::nothrow)
                                        SimFeeder{{},
                                                  model,
-                                                 tvk::Feeder::draw(drawn, draw),
+                                                 tvk::Feeder::draw(toRanges(full), platform, draw),
                                                  tvk::Rng(noise_seed),
-                                                 platform,
-                                                 {platform.x / 2.0, platform.y / 2.0},
+                                                 {platform.size.x / 2.0, platform.size.y / 2.0},
                                                  0.0});
     void *handle = sim != nullptr ? g_feeders.add(std::move(sim)) : nullptr;
     if (handle == nullptr) {
@@ -230,19 +328,7 @@ int tvk_sim_params(const TVK_SimFeeder *sim, TVK_SimParams *out) {
     if (result != TVK_OK) {
         return result;
     }
-    const tvk::FeederParams &params = call->feeder.params();
-    TVK_SimParams full{};
-    full.size = sizeof full;
-    full.resonance = params.resonance;
-    full.half_width = params.halfWidth;
-    full.gain = params.gain;
-    full.friction = params.friction;
-    full.noise = params.noise;
-    full.mismatch = params.mismatch;
-    for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
-        full.motor_gain[motor] = call->feeder.motorGain(motor);
-    }
-    tvk::writeRecord(full, out);
+    tvk::writeRecord(paramsOf(*call), out);
     return TVK_OK;
 }
 
@@ -256,7 +342,7 @@ int tvk_sim_place(TVK_SimFeeder *sim, float x, float y) {
                          std::string("tvk_sim_place: ") + (std::isfinite(x) ? "y " : "x ") +
                              std::to_string(std::isfinite(x) ? y : x) + " is not finite");
     }
-    call->part = tvk::clampToPlatform({x, y}, call->platform);
+    call->part = tvk::clampToPlatform({x, y}, call->platform());
     return TVK_OK;
 }
 
@@ -301,8 +387,25 @@ int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command) {
         return result;
     }
     call->part =
-        call->feeder.vibrate(call->part, toVibration(*command), call->platform, call->noise);
+        call->feeder.vibrate(call->part, toVibration(*command), call->hours(), call->noise);
     call->vibrationMs += command->u16RunTim;
+    return TVK_OK;
+}
+
+int tvk_sim_probe(const TVK_SimFeeder *sim, const ST_HostFedColC *command, TVK_SimProbe *out) {
+    constexpr const char *kFunction = "tvk_sim_probe";
+    const SimCall call(sim, kFunction, __builtin_frame_address(0));
+    int result = call.refusal();
+    if (result == TVK_OK) {
+        result = refuseNull(kFunction, "command", command);
+    }
+    if (result == TVK_OK) {
+        result = tvk::checkOutput(kFunction, "out", out);
+    }
+    if (result != TVK_OK) {
+        return result;
+    }
+    tvk::writeRecord(probeOf(*call, toVibration(*command)), out);
     return TVK_OK;
 }
 

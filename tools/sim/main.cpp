@@ -4,6 +4,7 @@
 #include "console.h"
 #include "options.h"
 #include "output_file.h"
+#include "physics.h"
 #include "progress.h"
 #include "report.h"
 #include "session.h"
@@ -246,6 +247,13 @@ bool runFleet(const Options &options, FILE *out) {
     return allTuned;
 }
 
+void printPhysicsOf(const Options &options, FILE *out) {
+    for (const int model : options.models) {
+        const SimFeeder feeder(options, model, 0, 0);
+        printPhysics(out, model, feeder.get());
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -259,6 +267,10 @@ int main(int argc, char **argv) {
         }
         if (options.version) {
             std::fputs(tvltools::versionText("tavrel-sim").c_str(), stdout);
+            return 0;
+        }
+        if (options.physics) {
+            printPhysicsOf(options, stdout);
             return 0;
         }
         RecordFiles files(options);

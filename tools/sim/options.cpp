@@ -76,6 +76,8 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.logPath = args.fileOf(arg);
     } else if (arg == "--verbose") {
         options.verbose = true;
+    } else if (arg == "--physics") {
+        options.physics = true;
     } else if (!takeOverride(arg, args, options.overrides)) {
         throw UsageError("unknown option " + tvltools::quoted(arg) + " (see --help)");
     }

@@ -33,6 +33,7 @@ struct Options {
     std::string reportPath;
     std::string logPath;
     bool verbose = false;
+    bool physics = false;
     bool help = false;
     bool version = false;
 };
