@@ -12,7 +12,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kInvSqrt2 = 0.70710678118654752440;
 constexpr double kMsPerHour = 3.6e6;
 // Integration steps per cycle of the plate's motion.
-constexpr int kStepsPerCycle = 40;
+constexpr int kStepsPerCycle = 80;
 // A rebound slower than this (mm/s) settles on the plate at once.
 constexpr double kSettleSpeed = 1.0;
 // Two cycle starts this close (mm/s, mm) are the same state: the motion is periodic.
@@ -237,7 +237,7 @@ FeederRanges defaultRanges(int model) {
     FeederRanges ranges;
     ranges.noise = {0.2, 1.0};
     ranges.mismatch = {0.0, 0.05};
-    ranges.friction = {0.45, 0.7};
+    ranges.friction = {0.5, 0.7};
     ranges.kinetic = {0.8, 0.95};
     ranges.restitution = {0.2, 0.5};
     ranges.scatter = {0.4, 1.0};
@@ -249,12 +249,12 @@ FeederRanges defaultRanges(int model) {
         ranges.resonance = {54.0, 70.0};
         ranges.halfWidth = {3.0, 7.0};
         ranges.gain = {0.8, 1.6};
-        ranges.lift = {0.45, 0.6};
+        ranges.lift = {0.5, 0.65};
     } else {
         ranges.resonance = {20.0, 30.0};
         ranges.halfWidth = {1.5, 3.5};
         ranges.gain = {4.0, 8.0};
-        ranges.lift = {0.45, 0.6};
+        ranges.lift = {0.5, 0.65};
     }
     return ranges;
 }

@@ -34,6 +34,7 @@ Buffer callerRecord(std::size_t current, std::uint32_t firstRelease, Size size,
     switch (size) {
     case Size::kFirstRelease:
         buffer.size = firstRelease;
+        std::memset(buffer.bytes.data() + firstRelease, kGarbage, current - firstRelease);
         break;
     case Size::kCurrent:
         buffer.size = static_cast<std::uint32_t>(current);
@@ -119,17 +120,31 @@ int paramsInto(void *record) {
 
 void noFill(void *) {}
 
+int probeInto(void *record) {
+    TVK_SimFeeder *sim = nullptr;
+    tvk_sim_create(0, nullptr, 1, 1, &sim);
+    ST_HostFedColC command{};
+    command.u16MotParam[2][0] = 40;
+    command.u16MotParam[2][1] = 70;
+    command.u16RunTim = 300;
+    const int result = tvk_sim_probe(sim, &command, static_cast<TVK_SimProbe *>(record));
+    tvk_sim_destroy(sim);
+    return result;
+}
+
 const RecordKind kKinds[] = {
     {"TVK_Geometry", sizeof(TVK_Geometry), sizeof(TVK_Geometry), false, noFill,
      [](void *r) { return tvk_geometry(1, 2, static_cast<TVK_Geometry *>(r)); }},
     {"TVK_SessionConfig", sizeof(TVK_SessionConfig), offsetof(TVK_SessionConfig, answers), true,
      fillConfig, startSession},
     {"TVK_StepReport", sizeof(TVK_StepReport), sizeof(TVK_StepReport), false, noFill, stepInto},
-    {"TVK_SimRanges in", sizeof(TVK_SimRanges), sizeof(TVK_SimRanges), true, fillRanges,
+    {"TVK_SimRanges in", sizeof(TVK_SimRanges), offsetof(TVK_SimRanges, kinetic), true, fillRanges,
      createFrom},
-    {"TVK_SimRanges out", sizeof(TVK_SimRanges), sizeof(TVK_SimRanges), false, noFill,
+    {"TVK_SimRanges out", sizeof(TVK_SimRanges), offsetof(TVK_SimRanges, kinetic), false, noFill,
      [](void *r) { return tvk_sim_default_ranges(0, static_cast<TVK_SimRanges *>(r)); }},
-    {"TVK_SimParams", sizeof(TVK_SimParams), sizeof(TVK_SimParams), false, noFill, paramsInto},
+    {"TVK_SimParams", sizeof(TVK_SimParams), offsetof(TVK_SimParams, kinetic), false, noFill,
+     paramsInto},
+    {"TVK_SimProbe", sizeof(TVK_SimProbe), sizeof(TVK_SimProbe), false, noFill, probeInto},
 };
 
 int expectedResult(const RecordKind &kind, Size size) {
