@@ -244,7 +244,7 @@ FeederRanges defaultRanges(int model) {
     ranges.resonanceWear = {0.001, 0.003};
     ranges.frictionWear = {0.005, 0.02};
     ranges.age = {0.0, 0.0};
-    ranges.load = {0.0, 0.1};
+    ranges.load = {0.0, 0.0};
     if (model == 0) {
         ranges.resonance = {54.0, 70.0};
         ranges.halfWidth = {3.0, 7.0};
