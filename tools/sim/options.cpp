@@ -2,6 +2,8 @@
 
 #include "cli.h"
 
+#include <limits>
+
 namespace tvlsim {
 
 namespace {
@@ -22,21 +24,28 @@ std::vector<int> oneOrAll(const std::string &text, int count, const std::string 
     return values;
 }
 
-// Feeder overrides: option name, where it goes, allowed range.
+// Feeder overrides: option name, where it goes, the range it pins, allowed values.
 struct OverrideOption {
     const char *name;
     std::optional<double> Overrides::*member;
+    TVK_SimRange TVK_SimRanges::*range;
     double lo;
     double hi;
 };
 
 const OverrideOption kOverrideOptions[] = {
-    {"--resonance", &Overrides::resonance, 0.0, 1000.0},
-    {"--width", &Overrides::halfWidth, 0.1, 1000.0},
-    {"--gain", &Overrides::gain, 0.0, 1.0},
-    {"--friction", &Overrides::friction, 0.0, 1.0e6},
-    {"--noise", &Overrides::noise, 0.0, 1000.0},
-    {"--mismatch", &Overrides::mismatch, 0.0, 0.9},
+    {"--resonance", &Overrides::resonance, &TVK_SimRanges::resonance, 1.0, 1000.0},
+    {"--width", &Overrides::halfWidth, &TVK_SimRanges::half_width, 0.1, 1000.0},
+    {"--gain", &Overrides::gain, &TVK_SimRanges::gain, 0.0, 1000.0},
+    {"--friction", &Overrides::friction, &TVK_SimRanges::friction, 0.0, 100.0},
+    {"--noise", &Overrides::noise, &TVK_SimRanges::noise, 0.0, 1000.0},
+    {"--mismatch", &Overrides::mismatch, &TVK_SimRanges::mismatch, 0.0, 0.9},
+    {"--kinetic", &Overrides::kinetic, &TVK_SimRanges::kinetic, 0.01, 1.0},
+    {"--lift", &Overrides::lift, &TVK_SimRanges::lift, 0.0, 10.0},
+    {"--restitution", &Overrides::restitution, &TVK_SimRanges::restitution, 0.0, 0.99},
+    {"--scatter", &Overrides::scatter, &TVK_SimRanges::scatter, 0.0, 10.0},
+    {"--age", &Overrides::age, &TVK_SimRanges::age_h, 0.0, 100000.0},
+    {"--load", &Overrides::load, &TVK_SimRanges::load, 0.0, 10.0},
 };
 
 bool takeOverride(const std::string &arg, tvltools::ArgCursor &args, Overrides &overrides) {
@@ -97,8 +106,11 @@ void checkCombination(const Options &options) {
     }
 }
 
-TVK_SimRange pinned(const std::optional<double> &value, TVK_SimRange range) {
-    return value ? TVK_SimRange{*value, *value} : range;
+// A range of {0, 0} asks the kit for the default, so a pinned 0 is passed as
+// the smallest positive number, which no physics tells from 0.
+TVK_SimRange pinned(double value) {
+    const double kept = value == 0.0 ? std::numeric_limits<double>::denorm_min() : value;
+    return {kept, kept};
 }
 
 } // namespace
@@ -118,12 +130,11 @@ TVK_SimRanges rangesFor(int model, const Overrides &overrides) {
     TVK_SimRanges ranges{};
     ranges.size = sizeof ranges;
     tvk_sim_default_ranges(model, &ranges);
-    ranges.resonance = pinned(overrides.resonance, ranges.resonance);
-    ranges.half_width = pinned(overrides.halfWidth, ranges.half_width);
-    ranges.gain = pinned(overrides.gain, ranges.gain);
-    ranges.friction = pinned(overrides.friction, ranges.friction);
-    ranges.noise = pinned(overrides.noise, ranges.noise);
-    ranges.mismatch = pinned(overrides.mismatch, ranges.mismatch);
+    for (const OverrideOption &option : kOverrideOptions) {
+        if (const std::optional<double> &value = overrides.*option.member) {
+            ranges.*option.range = pinned(*value);
+        }
+    }
     return ranges;
 }
 
@@ -139,12 +150,21 @@ Usage: tavrel-sim [options]
                       median and 90th percentile of vibrations and simulated
                       seconds to success and of those spent on feeders that
                       did not tune, and sessions per second
-  --resonance F       pin the resonance, in frequency words
-  --width W           pin the resonance half-width, in frequency words
-  --gain G            pin the drift gain, px per ms per unit of drive
-  --friction D        pin the static-friction threshold, in drive units
-  --noise P           pin the largest noise per vibration and axis, px
-  --mismatch M        pin the largest motor gain mismatch (0.03 = 3 %)
+  --resonance F       pin the plate's resonance, Hz
+  --width W           pin the resonance half-width (to half power), Hz
+  --gain G            pin the coil gain, um of static stroke per amplitude word
+  --friction M        pin the static friction coefficient
+  --kinetic K         pin kinetic friction as a fraction of static
+  --lift L            pin a coil's vertical per horizontal stroke
+  --restitution E     pin the rebound per impact speed of a landing part
+  --scatter S         pin the sideways kick per impact speed at a landing
+  --noise P           pin the largest noise per vibration and axis, host units
+  --mismatch M        pin the largest coil gain mismatch (0.03 = 3 %)
+  --age H             pin the hours the feeder has run before the session
+  --load W            pin the load on the plate per plate mass
+  --physics           print, for feeder 0 of each --model, the part's mean
+                      speed over a grid of amplitude words and frequencies
+                      with the plate's amplitudes, A w^2 / g and Kv; no session
   --max-steps N       step budget of one session (default 3000)
   --verdict N         declare a session failed once every driven motor has
                       swept its whole frequency window at its top amplitude
@@ -164,26 +184,30 @@ Usage: tavrel-sim [options]
   --version           the release of tavrel-sim and of the library headers
                       it was built with
 
-The feeder. The platform measures 190 x 155 (model 0) or 320 x 240 (models 1
-and 2) in the host's coordinate units; the part stops at its edge. Motors 0..3
-sit under the corners and push the part towards (-X,+Y), (-X,-Y), (+X,+Y) and
-(+X,-Y); a phase of 180 degrees reverses a push (cos(phase) scales it). A
-motor's drive is amplitude x R(frequency) x its own gain (within +-mismatch of
-1), with R = 1 / (1 + ((frequency - resonance) / half-width)^2). A drive at or
-below the friction threshold moves nothing; above it the motor drifts the part
-at gain x (drive - friction) px per ms along its push. A vibration of run time
-T ms moves the part by T times the sum of the drifts, plus noise uniform in
-+-noise px per axis. When all four motors run in phase their pushes cancel and
-the part hops randomly: a normal spread of gain x (sum of the four drives -
-friction) x T px per axis. The mode word is not modelled.
+The feeder (docs/sim.md gives the equations). A plate on springs, 190 x 155
+mm (model 0) or 400 x 300 mm (models 1 and 2, 1.25 mm per host unit; the host
+sees 320 x 240), with four voice coils under its corners; a part on it sticks,
+slides and hops under Coulomb friction, integrated through every cycle. Coil k
+sits under the corner opposite its push towards (-X,+Y), (-X,-Y), (+X,+Y) or
+(+X,-Y) and lifts as it pushes (--lift); the plate rocks, so the lift varies
+across it. Each coil is a driven damped oscillator: stroke = gain x amplitude
+word / sqrt((1 - (f/f0)^2)^2 + (f/(Q f0))^2), lagging by up to 180 degrees;
+the frequency word is f in Hz, the phase word shifts the coil in degrees, the
+run time is in ms; the mode word is not modelled (every coil runs a sine). The
+part slides once the plate's acceleration beats friction and leaves the plate
+when the vertical acceleration passes g; each landing kicks it sideways at
+random (--scatter). The resonance falls and friction grows with running hours
+(--age and the session's own vibration), and a load lowers the resonance.
+A vibration also adds noise uniform in +-noise host units per axis.
 
-Each feeder draws resonance, half-width, gain, friction, noise and mismatch
-uniformly from ranges of its model, from the seed (feeder i of a fleet from
-the seed and i); the pin options fix one value:
-  model 0:     resonance 54..74, half-width 9..20, gain 0.0012..0.0035,
-               friction 10..20, noise 0.3..2.5, mismatch 0..0.05
-  models 1, 2: resonance 20..30, half-width 5..11, gain 0.0005..0.0014,
-               friction 8..18, noise 0.5..5, mismatch 0..0.05
+Each feeder draws its constants uniformly from ranges of its model, from the
+seed (feeder i of a fleet from the seed and i); the pin options fix one value:
+  every model: friction 0.5..0.7, kinetic 0.8..0.95, lift 0.5..0.65,
+               restitution 0.2..0.5, scatter 0.4..1, noise 0.2..1,
+               mismatch 0..0.05, resonance wear 0.001..0.003 per hour,
+               friction wear 0.005..0.02 per hour, age 0, load 0
+  model 0:     resonance 54..70 Hz, half-width 3..7 Hz, gain 0.8..1.6 um
+  models 1, 2: resonance 20..30 Hz, half-width 1.5..3.5 Hz, gain 4..8 um
 The default seed gives a feeder that tunes every action of every model; the
 ranges also hold feeders that do not tune.
 

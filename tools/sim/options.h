@@ -18,6 +18,12 @@ struct Overrides {
     std::optional<double> friction;
     std::optional<double> noise;
     std::optional<double> mismatch;
+    std::optional<double> kinetic;
+    std::optional<double> lift;
+    std::optional<double> restitution;
+    std::optional<double> scatter;
+    std::optional<double> age;
+    std::optional<double> load;
 };
 
 struct Options {
