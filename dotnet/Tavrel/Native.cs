@@ -168,6 +168,9 @@ namespace Tavrel
         internal static extern int tvk_sim_vibrate(SimFeederHandle sim, ref FeederCommand command);
 
         [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvk_sim_probe(SimFeederHandle sim, ref FeederCommand command, ref SimProbe probe);
+
+        [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
         internal static extern double tvk_sim_vibration_ms(SimFeederHandle sim);
 
         [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]

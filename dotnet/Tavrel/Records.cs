@@ -173,6 +173,15 @@ namespace Tavrel
         public SimRange Friction;
         public SimRange Noise;
         public SimRange Mismatch;
+        // Since 1.2.0; {0, 0} takes the model's default.
+        public SimRange Kinetic;
+        public SimRange Lift;
+        public SimRange Restitution;
+        public SimRange Scatter;
+        public SimRange ResonanceWear;
+        public SimRange FrictionWear;
+        public SimRange AgeHours;
+        public SimRange Load;
     }
 
     /// <summary>One drawn simulated feeder's constants.</summary>
@@ -188,6 +197,32 @@ namespace Tavrel
         public double Mismatch;
         [MarshalAs(UnmanagedType.ByValArray, SizeConst = Kit.MotorCount)]
         public double[] MotorGain;
+        public double Kinetic;
+        public double Lift;
+        public double Restitution;
+        public double Scatter;
+        public double ResonanceWear;
+        public double FrictionWear;
+        public double AgeHours;
+        public double Load;
+        public double MmPerUnit;
+        public double Q;
+        public double ResonanceNow;
+        public double FrictionNow;
+    }
+
+    /// <summary>What one feeder command does to the part where it lies (tvk_sim_probe).</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct SimProbe
+    {
+        public uint Size;
+        public double HorizontalUm;
+        public double VerticalUm;
+        public double AccelG;
+        public double ThrowG;
+        public double SpeedMmPerS;
+        public double Kv;
+        public double Flight;
     }
 
     /// <summary>The sizes the library and every host agree on.</summary>

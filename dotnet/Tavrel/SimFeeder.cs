@@ -73,6 +73,14 @@ namespace Tavrel
         public void Vibrate(FeederCommand command) =>
             Errors.Check(Native.tvk_sim_vibrate(_handle, ref command), nameof(Native.tvk_sim_vibrate));
 
+        /// <summary>What the command would do to the part where it lies; nothing changes.</summary>
+        public SimProbe Probe(FeederCommand command)
+        {
+            var probe = new SimProbe { Size = (uint)Marshal.SizeOf(typeof(SimProbe)) };
+            Errors.Check(Native.tvk_sim_probe(_handle, ref command, ref probe), nameof(Native.tvk_sim_probe));
+            return probe;
+        }
+
         /// <summary>Simulated milliseconds of vibration so far.</summary>
         public double VibrationMs => Native.tvk_sim_vibration_ms(_handle);
 

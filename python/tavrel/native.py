@@ -235,6 +235,14 @@ typedef struct TVK_SimRanges {
     TVK_SimRange friction;
     TVK_SimRange noise;
     TVK_SimRange mismatch;
+    TVK_SimRange kinetic;
+    TVK_SimRange lift;
+    TVK_SimRange restitution;
+    TVK_SimRange scatter;
+    TVK_SimRange resonance_wear;
+    TVK_SimRange friction_wear;
+    TVK_SimRange age_h;
+    TVK_SimRange load;
 } TVK_SimRanges;
 
 typedef struct TVK_SimParams {
@@ -246,7 +254,30 @@ typedef struct TVK_SimParams {
     double noise;
     double mismatch;
     double motor_gain[4];
+    double kinetic;
+    double lift;
+    double restitution;
+    double scatter;
+    double resonance_wear;
+    double friction_wear;
+    double age_h;
+    double load;
+    double mm_per_unit;
+    double q;
+    double resonance_now;
+    double friction_now;
 } TVK_SimParams;
+
+typedef struct TVK_SimProbe {
+    uint32_t size;
+    double horizontal_um;
+    double vertical_um;
+    double accel_g;
+    double throw_g;
+    double speed_mm_s;
+    double kv;
+    double flight;
+} TVK_SimProbe;
 
 typedef struct TVK_SimFeeder TVK_SimFeeder;
 
@@ -261,6 +292,7 @@ int tvk_sim_place(TVK_SimFeeder *sim, float x, float y);
 int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y);
 int tvk_sim_camera(const TVK_SimFeeder *sim, float *x, float *y);
 int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command);
+int tvk_sim_probe(const TVK_SimFeeder *sim, const ST_HostFedColC *command, TVK_SimProbe *out);
 double tvk_sim_vibration_ms(const TVK_SimFeeder *sim);
 void tvk_sim_destroy(TVK_SimFeeder *sim);
 

@@ -19,8 +19,14 @@ class SimRange(NamedTuple):
     hi: float
 
 
+_DEFAULT = SimRange(0.0, 0.0)
+
+
 class SimRanges(NamedTuple):
-    """The ranges a model's feeders are drawn from."""
+    """The ranges a model's feeders are drawn from: resonance and half-width
+    in Hz, gain in um of static stroke per amplitude word, friction the static
+    coefficient, noise in host units (see tavrel_hostkit.h). The fields after
+    ``mismatch`` left at (0, 0) take the model's default."""
 
     resonance: SimRange
     half_width: SimRange
@@ -28,6 +34,14 @@ class SimRanges(NamedTuple):
     friction: SimRange
     noise: SimRange
     mismatch: SimRange
+    kinetic: SimRange = _DEFAULT
+    lift: SimRange = _DEFAULT
+    restitution: SimRange = _DEFAULT
+    scatter: SimRange = _DEFAULT
+    resonance_wear: SimRange = _DEFAULT
+    friction_wear: SimRange = _DEFAULT
+    age_h: SimRange = _DEFAULT
+    load: SimRange = _DEFAULT
 
     def to_c(self) -> Any:
         """A new ``TVK_SimRanges *`` with these ranges."""
@@ -39,7 +53,7 @@ class SimRanges(NamedTuple):
 
 
 class SimParams(NamedTuple):
-    """One drawn feeder's constants."""
+    """One drawn feeder's constants, as ``TVK_SimParams`` in tavrel_hostkit.h."""
 
     resonance: float
     half_width: float
@@ -48,6 +62,30 @@ class SimParams(NamedTuple):
     noise: float
     mismatch: float
     motor_gain: Tuple[float, ...]
+    kinetic: float
+    lift: float
+    restitution: float
+    scatter: float
+    resonance_wear: float
+    friction_wear: float
+    age_h: float
+    load: float
+    mm_per_unit: float
+    q: float
+    resonance_now: float
+    friction_now: float
+
+
+class SimProbe(NamedTuple):
+    """What one command does to the part where it lies (``TVK_SimProbe``)."""
+
+    horizontal_um: float
+    vertical_um: float
+    accel_g: float
+    throw_g: float
+    speed_mm_s: float
+    kv: float
+    flight: float
 
 
 def platform(model: int) -> Tuple[float, float]:
@@ -131,8 +169,10 @@ class SimFeeder:
         """The drawn feeder's :class:`SimParams`."""
         record = new_record("TVK_SimParams")
         self._check(kit.tvk_sim_params, "feeder constants", record)
-        scalars = [getattr(record, name) for name in SimParams._fields[:-1]]
-        return SimParams._make([*scalars, tuple(record.motor_gain)])
+        return SimParams._make(
+            tuple(record.motor_gain) if name == "motor_gain" else getattr(record, name)
+            for name in SimParams._fields
+        )
 
     def place(self, x: float, y: float) -> None:
         """Puts the part at (x, y), clamped to the platform."""
@@ -157,6 +197,14 @@ class SimFeeder:
         if not isinstance(command, Command):
             raise TypeError(f"command must be a Command, got {command!r}")
         self._check(kit.tvk_sim_vibrate, "vibrate", command.to_c())
+
+    def probe(self, command: Command) -> SimProbe:
+        """What ``command`` would do to the part where it lies; nothing changes."""
+        if not isinstance(command, Command):
+            raise TypeError(f"command must be a Command, got {command!r}")
+        record = new_record("TVK_SimProbe")
+        self._check(kit.tvk_sim_probe, "probe", command.to_c(), record)
+        return SimProbe._make(getattr(record, name) for name in SimProbe._fields)
 
     @property
     def vibration_ms(self) -> float:

@@ -83,6 +83,14 @@ static void kit_records(void) {
     OFFSET(TVK_SimRanges, friction);
     OFFSET(TVK_SimRanges, noise);
     OFFSET(TVK_SimRanges, mismatch);
+    OFFSET(TVK_SimRanges, kinetic);
+    OFFSET(TVK_SimRanges, lift);
+    OFFSET(TVK_SimRanges, restitution);
+    OFFSET(TVK_SimRanges, scatter);
+    OFFSET(TVK_SimRanges, resonance_wear);
+    OFFSET(TVK_SimRanges, friction_wear);
+    OFFSET(TVK_SimRanges, age_h);
+    OFFSET(TVK_SimRanges, load);
     SIZE(TVK_SimParams);
     OFFSET(TVK_SimParams, size);
     OFFSET(TVK_SimParams, resonance);
@@ -92,6 +100,27 @@ static void kit_records(void) {
     OFFSET(TVK_SimParams, noise);
     OFFSET(TVK_SimParams, mismatch);
     OFFSET(TVK_SimParams, motor_gain);
+    OFFSET(TVK_SimParams, kinetic);
+    OFFSET(TVK_SimParams, lift);
+    OFFSET(TVK_SimParams, restitution);
+    OFFSET(TVK_SimParams, scatter);
+    OFFSET(TVK_SimParams, resonance_wear);
+    OFFSET(TVK_SimParams, friction_wear);
+    OFFSET(TVK_SimParams, age_h);
+    OFFSET(TVK_SimParams, load);
+    OFFSET(TVK_SimParams, mm_per_unit);
+    OFFSET(TVK_SimParams, q);
+    OFFSET(TVK_SimParams, resonance_now);
+    OFFSET(TVK_SimParams, friction_now);
+    SIZE(TVK_SimProbe);
+    OFFSET(TVK_SimProbe, size);
+    OFFSET(TVK_SimProbe, horizontal_um);
+    OFFSET(TVK_SimProbe, vertical_um);
+    OFFSET(TVK_SimProbe, accel_g);
+    OFFSET(TVK_SimProbe, throw_g);
+    OFFSET(TVK_SimProbe, speed_mm_s);
+    OFFSET(TVK_SimProbe, kv);
+    OFFSET(TVK_SimProbe, flight);
 }
 
 static void constants(void) {

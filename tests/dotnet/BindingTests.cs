@@ -133,6 +133,7 @@ static class BindingTests
         ["TVK_SimRange"] = typeof(SimRange),
         ["TVK_SimRanges"] = typeof(SimRanges),
         ["TVK_SimParams"] = typeof(SimParams),
+        ["TVK_SimProbe"] = typeof(SimProbe),
     };
 
     static readonly Dictionary<string, string> Fields = new Dictionary<string, string>
@@ -146,6 +147,8 @@ static class BindingTests
         ["ST_HostLogicParam.u16FreMax"] = "FreMax", ["ST_HostLogicParam.u16FedRunTim"] = "RunTime",
         ["ST_HostLogicParam.u16Reserve"] = "Reserved2",
         ["TVK_StepReport.dx"] = "DX", ["TVK_StepReport.dy"] = "DY",
+        ["TVK_SimRanges.age_h"] = "AgeHours", ["TVK_SimParams.age_h"] = "AgeHours",
+        ["TVK_SimProbe.speed_mm_s"] = "SpeedMmPerS",
     };
 
     // C constant prefixes -> the C# enum that carries them.
