@@ -136,7 +136,7 @@ TEST(Errors, EveryBadCallIsRefusedWithAMessageNamingItsArgument) {
          TVK_E_ARG, "tvk_sim_create: ranges->gain"},
         {"ranges not a number",
          [] { return createWith([](TVK_SimRanges &r) { r.resonance.lo = std::nan(""); }); },
-         TVK_E_ARG, "ranges->resonance nan..74.000000 is not finite"},
+         TVK_E_ARG, "ranges->resonance nan..70.000000 is not finite"},
         {"ranges reversed",
          [] { return createWith([](TVK_SimRanges &r) {
                   r.noise = {2.0, 1.0};
@@ -144,10 +144,10 @@ TEST(Errors, EveryBadCallIsRefusedWithAMessageNamingItsArgument) {
          "ranges->noise 2.000000..1.000000 has lo above hi"},
         {"ranges half width zero",
          [] { return createWith([](TVK_SimRanges &r) { r.half_width.lo = 0.0; }); }, TVK_E_ARG,
-         "ranges->half_width 0.000000..20.000000 must be above 0"},
+         "ranges->half_width 0.000000..7.000000 must be above 0"},
         {"ranges friction negative",
          [] { return createWith([](TVK_SimRanges &r) { r.friction.lo = -1.0; }); }, TVK_E_ARG,
-         "ranges->friction -1.000000..20.000000 must not be negative"},
+         "ranges->friction -1.000000..0.700000 must not be negative"},
         {"ranges mismatch whole",
          [] { return createWith([](TVK_SimRanges &r) { r.mismatch.hi = 1.0; }); }, TVK_E_ARG,
          "ranges->mismatch 0.000000..1.000000 must lie below 1"},
