@@ -456,8 +456,8 @@ typedef struct TVK_SimParams {
     double friction_wear;
     double age_h;
     double load;
-    double mm_per_unit; /* the model's scale: mm of platform per host unit */
-    double q;           /* resonance / (2 half_width) */
+    double mm_per_unit;   /* the model's scale: mm of platform per host unit */
+    double q;             /* resonance / (2 half_width) */
     double resonance_now; /* Hz, after the running so far and under the load */
     double friction_now;  /* static friction after the running so far */
 } TVK_SimParams;
@@ -466,14 +466,14 @@ typedef struct TVK_SimParams {
  * (since 1.2.0). Amplitudes are the plate's at the part, along the motion's
  * largest axis; the ratios are the peak accelerations over g. */
 typedef struct TVK_SimProbe {
-    uint32_t size;         /* set to sizeof(TVK_SimProbe) */
-    double horizontal_um;  /* the plate's horizontal displacement amplitude */
-    double vertical_um;    /* the plate's vertical displacement amplitude */
-    double accel_g;        /* A w^2 / g of the horizontal motion */
-    double throw_g;        /* A_v w^2 / g: above 1 the part leaves the plate */
-    double speed_mm_s;     /* mean speed of the part over the run, noise aside */
-    double kv;             /* speed / (A w), 0 for no motion */
-    double flight;         /* fraction of the run the part spends in the air */
+    uint32_t size;        /* set to sizeof(TVK_SimProbe) */
+    double horizontal_um; /* the plate's horizontal displacement amplitude */
+    double vertical_um;   /* the plate's vertical displacement amplitude */
+    double accel_g;       /* A w^2 / g of the horizontal motion */
+    double throw_g;       /* A_v w^2 / g: above 1 the part leaves the plate */
+    double speed_mm_s;    /* mean speed of the part over the run, noise aside */
+    double kv;            /* speed / (A w), 0 for no motion */
+    double flight;        /* fraction of the run the part spends in the air */
 } TVK_SimProbe;
 
 typedef struct TVK_SimFeeder TVK_SimFeeder;
