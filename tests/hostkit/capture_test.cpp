@@ -2,6 +2,7 @@
 // to a callback line by line, to a file or nowhere, and back. GoogleTest's
 // own capture stands in for the terminal, so what reaches the original
 // standard output is seen too.
+#include "hostkit/scratch_files.h"
 #include "tavrel_hostkit.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,7 @@ void collect(void *user, const char *line, int32_t length) {
                                                                 static_cast<std::size_t>(length));
 }
 
-std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using tvktest::readFile;
 
 const char *const kBanner =
     "##############################***Task Run***##########################################";

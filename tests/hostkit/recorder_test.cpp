@@ -1,6 +1,7 @@
 // The recorder's file: the trace columns, one row per step, complete or
 // absent, through the output rule; values that read back exactly; handles
 // that cannot reach another recorder.
+#include "hostkit/scratch_files.h"
 #include "tavrel_hostkit.h"
 
 #include <gtest/gtest.h>
@@ -33,12 +34,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using tvktest::readFile;
 
 std::vector<std::string> split(const std::string &text, char separator) {
     std::vector<std::string> parts;
@@ -53,12 +49,8 @@ bool exists(const std::string &path) {
     return std::ifstream(path).good();
 }
 
-// A fresh, empty folder of the test's own.
 std::string freshFolder(const std::string &name) {
-    const std::string folder = testing::TempDir() + "recorder_" + name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
+    return tvktest::freshFolder("recorder_" + name);
 }
 
 std::vector<std::string> folderEntries(const std::string &folder) {

@@ -1,5 +1,6 @@
 // The output rule on its own: streaming, failures that stay, and names that
 // lead to one file.
+#include "hostkit/scratch_files.h"
 #include "output/output.h"
 #include "tavrel_hostkit.h"
 
@@ -14,18 +15,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string readFile(const std::string &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using tvktest::readFile;
 
 std::string freshFolder(const std::string &name) {
-    const std::string folder = testing::TempDir() + "output_" + name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder;
+    return tvktest::freshFolder("output_" + name);
 }
 
 TEST(Output, StreamsArriveWholeAtCommitAndNotBefore) {
