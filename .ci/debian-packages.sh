@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian packages on the system itself (CI runs as root): installs them
 # with dpkg, builds and runs a host against the system install through CMake
-# and pkg-config, runs tavrel-sim --version, then removes them and checks that
+# and pkg-config, runs tavrel-sim --version, imports the Python binding, then removes them and checks that
 # nothing of them is left.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,7 +12,7 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 tools/install-deps.sh test
 version=$(sed -n 's/^project(Tavrel VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
-packages=(libtavrel1 libtavrel-dev tavrel-tools)
+packages=(libtavrel1 libtavrel-dev tavrel-tools python3-tavrel)
 for package in "${packages[@]}"; do
     if dpkg -s "$package" >/dev/null 2>&1; then
         echo "debian-packages: $package is installed already; remove it first" >&2
@@ -35,7 +35,10 @@ cmake --build "$work/cmake" >/dev/null
 cc -o "$work/pc-consumer" tests/host/consumer/main.c $(pkg-config --cflags --libs tavrel)
 [[ $("$work/pc-consumer" | sed -n 1p) == "$version" ]]
 [[ $(tavrel-sim --version) == "tavrel-sim $version" ]]
-echo "installed: $(tavrel-sim --version), consumers built through CMake and pkg-config"
+# Debian's Python finds the installed binding, and the binding the installed libraries.
+(cd "$work" && PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c 'import tavrel; print(tavrel.__version__)') |
+    grep -qx "$version"
+echo "installed: $(tavrel-sim --version), consumers built through CMake and pkg-config, python3-tavrel"
 
 installed=$(dpkg -L "${packages[@]}" | sort -u)
 dpkg --purge "${packages[@]}"
