@@ -15,7 +15,7 @@ thread_local char g_message[kMessageMax];
 namespace tvk {
 
 int fail(int code, const std::string &message) {
-    std::snprintf(g_message, sizeof g_message, "%s", message.c_str());
+    (void)std::snprintf(g_message, sizeof g_message, "%s", message.c_str());
     return code;
 }
 

@@ -336,26 +336,26 @@ Feeder::Feeder(const FeederParams &params, const std::array<double, kMotorNum> &
 
 Feeder Feeder::draw(const FeederRanges &ranges, const Platform &platform, Rng &rng) {
     const auto pick = [&rng](const Range &range) { return rng.uniform(range.lo, range.hi); };
-    FeederParams params;
-    params.resonance = pick(ranges.resonance);
-    params.halfWidth = pick(ranges.halfWidth);
-    params.gain = pick(ranges.gain);
-    params.friction = pick(ranges.friction);
-    params.noise = pick(ranges.noise);
-    params.mismatch = pick(ranges.mismatch);
-    std::array<double, kMotorNum> motorGain{};
-    for (double &gain : motorGain) {
-        gain = 1.0 + rng.uniform(-params.mismatch, params.mismatch);
+    FeederParams drawn;
+    drawn.resonance = pick(ranges.resonance);
+    drawn.halfWidth = pick(ranges.halfWidth);
+    drawn.gain = pick(ranges.gain);
+    drawn.friction = pick(ranges.friction);
+    drawn.noise = pick(ranges.noise);
+    drawn.mismatch = pick(ranges.mismatch);
+    std::array<double, kMotorNum> gains{};
+    for (double &gain : gains) {
+        gain = 1.0 + rng.uniform(-drawn.mismatch, drawn.mismatch);
     }
-    params.kinetic = pick(ranges.kinetic);
-    params.lift = pick(ranges.lift);
-    params.restitution = pick(ranges.restitution);
-    params.scatter = pick(ranges.scatter);
-    params.resonanceWear = pick(ranges.resonanceWear);
-    params.frictionWear = pick(ranges.frictionWear);
-    params.age = pick(ranges.age);
-    params.load = pick(ranges.load);
-    return Feeder(params, motorGain, platform);
+    drawn.kinetic = pick(ranges.kinetic);
+    drawn.lift = pick(ranges.lift);
+    drawn.restitution = pick(ranges.restitution);
+    drawn.scatter = pick(ranges.scatter);
+    drawn.resonanceWear = pick(ranges.resonanceWear);
+    drawn.frictionWear = pick(ranges.frictionWear);
+    drawn.age = pick(ranges.age);
+    drawn.load = pick(ranges.load);
+    return Feeder(drawn, gains, platform);
 }
 
 double Feeder::q() const {

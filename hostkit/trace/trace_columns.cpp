@@ -72,6 +72,8 @@ std::string commandFields(const ST_HostFedColC *command) {
         return std::string(commandColumns().size() - 1, ',');
     }
     std::string fields = std::to_string(command->enAct);
+    // motor is already a reference to a const array of words.
+    // cppcheck-suppress constVariable
     for (const auto &motor : command->u16MotParam) {
         for (const unsigned short word : motor) {
             fields += "," + std::to_string(word);
@@ -90,19 +92,19 @@ std::string statusField(const int32_t *statuses, int count) {
 
 std::string positionField(float value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
+    (void)std::snprintf(text, sizeof text, "%.2f", static_cast<double>(value));
     return text;
 }
 
 float cameraValue(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f", value);
+    (void)std::snprintf(text, sizeof text, "%.2f", value);
     return std::strtof(text, nullptr);
 }
 
 std::string timeField(std::int64_t nanoseconds) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.6f", static_cast<double>(nanoseconds) / 1e9);
+    (void)std::snprintf(text, sizeof text, "%.6f", static_cast<double>(nanoseconds) / 1e9);
     return text;
 }
 

@@ -62,7 +62,7 @@ std::string printable(const std::string &text) {
             shown += static_cast<char>(byte);
         } else {
             char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            (void)std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
             shown += escaped;
         }
     }
@@ -187,9 +187,9 @@ bool TraceReader::coordinate(const std::vector<std::string> &fields, const char 
                              float &value) {
     std::string text;
     field(fields, column, text);
-    const ValueError error = parseCoordinate(text, value);
-    return error == ValueError::None || fail("column '" + std::string(column) +
-                                             "': " + quoted(text) + " " + describe(error, false));
+    const ValueError fault = parseCoordinate(text, value);
+    return fault == ValueError::None || fail("column '" + std::string(column) +
+                                             "': " + quoted(text) + " " + describe(fault, false));
 }
 
 bool TraceReader::settle(int &kept, int value, const char *column) {
@@ -214,9 +214,9 @@ bool TraceReader::readTime(const std::vector<std::string> &fields, TraceRow &row
     if (!timed) {
         return true;
     }
-    const ValueError error = parseSeconds(text, row.timeNs);
-    if (error != ValueError::None) {
-        return fail("column 'time_s': " + quoted(text) + " " + describe(error, true));
+    const ValueError fault = parseSeconds(text, row.timeNs);
+    if (fault != ValueError::None) {
+        return fail("column 'time_s': " + quoted(text) + " " + describe(fault, true));
     }
     if (rows_ > 0 && row.timeNs < lastNs_) {
         return fail("time_s goes back in time");
