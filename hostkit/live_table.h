@@ -56,8 +56,11 @@ template <typename Object> class LiveTable {
         }
         Use(const Use &) = delete;
         Use &operator=(const Use &) = delete;
+        // Never TVK_OK without the object: fail() and refusalFor() live in
+        // other files, so this is where the reads through the object are
+        // seen to be guarded.
         int refusal() const {
-            return refusal_;
+            return object_ == nullptr && refusal_ == TVK_OK ? TVK_E_HANDLE : refusal_;
         }
         Object &operator*() const {
             return *object_;

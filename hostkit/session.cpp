@@ -454,12 +454,15 @@ int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params
     constexpr const char *kFunction = "tvk_session_set_params";
     const SessionCall call(kFunction, __builtin_frame_address(0));
     int result = call.refusalFor(session);
-    if (result == TVK_OK && params == nullptr) {
-        result = tvk::fail(TVK_E_ARG, "tvk_session_set_params: params is null");
+    if (result != TVK_OK) {
+        return result;
     }
-    if (result == TVK_OK) {
-        result = refuseOver(kFunction);
+    // Returned here, not carried in result, so that the null check guards the
+    // reads below in plain sight.
+    if (params == nullptr) {
+        return tvk::fail(TVK_E_ARG, "tvk_session_set_params: params is null");
     }
+    result = refuseOver(kFunction);
     if (result != TVK_OK) {
         return result;
     }

@@ -15,7 +15,6 @@ namespace {
 // One simulated feeder; its handle is a token in the table of live feeders.
 struct SimFeeder {
     tvk::OwnerGuard guard;
-    int model;
     tvk::Feeder feeder;
     tvk::Rng noise;
     tvk::Vec2 part;
@@ -178,6 +177,18 @@ int refuseNull(const char *function, const char *name, const void *pointer) {
                : tvk::fail(TVK_E_ARG, std::string(function) + ": " + name + " is null");
 }
 
+// Stores a point through x and y, refused when either is null; the check sits
+// next to the stores so that it is plain that neither is written through null.
+int writePoint(const char *function, float *x, float *y, float pointX, float pointY) {
+    if (x == nullptr || y == nullptr) {
+        return tvk::fail(TVK_E_ARG,
+                         std::string(function) + ": " + (x == nullptr ? "x" : "y") + " is null");
+    }
+    *x = pointX;
+    *y = pointY;
+    return TVK_OK;
+}
+
 tvk::Vibration toVibration(const ST_HostFedColC &command) {
     tvk::Vibration vibration;
     for (int motor = 0; motor < tvk::kMotorNum; ++motor) {
@@ -294,9 +305,10 @@ int tvk_sim_create(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
     }
     tvk::Rng draw(feeder_seed);
     const tvk::Platform platform = tvk::platformOf(model);
+    // cppcheck loses the pointer's use through the nothrow new's braces.
+    // cppcheck-suppress unreadVariable
     std::unique_ptr<SimFeeder> sim(new (std::nothrow)
                                        SimFeeder{{},
-                                                 model,
                                                  tvk::Feeder::draw(toRanges(full), platform, draw),
                                                  tvk::Rng(noise_seed),
                                                  {platform.size.x / 2.0, platform.size.y / 2.0},
@@ -349,31 +361,22 @@ int tvk_sim_place(TVK_SimFeeder *sim, float x, float y) {
 int tvk_sim_position(const TVK_SimFeeder *sim, float *x, float *y) {
     constexpr const char *kFunction = "tvk_sim_position";
     const SimCall call(sim, kFunction, __builtin_frame_address(0));
-    int result = call.refusal();
-    if (result == TVK_OK) {
-        result = refuseNull(kFunction, x == nullptr ? "x" : "y", x == nullptr ? nullptr : y);
+    if (call.refusal() != TVK_OK) {
+        return call.refusal();
     }
-    if (result != TVK_OK) {
-        return result;
-    }
-    *x = static_cast<float>(call->part.x);
-    *y = static_cast<float>(call->part.y);
-    return TVK_OK;
+    return writePoint(kFunction, x, y, static_cast<float>(call->part.x),
+                      static_cast<float>(call->part.y));
 }
 
 int tvk_sim_camera(const TVK_SimFeeder *sim, float *x, float *y) {
     constexpr const char *kFunction = "tvk_sim_camera";
     const SimCall call(sim, kFunction, __builtin_frame_address(0));
-    int result = call.refusal();
-    if (result == TVK_OK) {
-        result = refuseNull(kFunction, x == nullptr ? "x" : "y", x == nullptr ? nullptr : y);
+    if (call.refusal() != TVK_OK) {
+        return call.refusal();
     }
-    if (result != TVK_OK) {
-        return result;
-    }
-    *x = tvk::cameraValue(call->part.x);
-    *y = tvk::cameraValue(call->part.y);
-    return 1;
+    const int result =
+        writePoint(kFunction, x, y, tvk::cameraValue(call->part.x), tvk::cameraValue(call->part.y));
+    return result == TVK_OK ? 1 : result;
 }
 
 int tvk_sim_vibrate(TVK_SimFeeder *sim, const ST_HostFedColC *command) {
