@@ -3,6 +3,7 @@
 #include "tavrel_hostkit.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -109,6 +110,17 @@ int createTemporary(const std::string &target, std::string &temp) {
 constexpr int kMaxLinkHops = 40;
 constexpr int kFirstFreeDescriptor = 3;
 
+// The descriptor a string of decimal digits names, or -1.
+int descriptorNumber(const char *digits) {
+    if (*digits < '0' || *digits > '9') {
+        return -1;
+    }
+    char *end = nullptr;
+    errno = 0;
+    const long number = std::strtol(digits, &end, 10);
+    return errno == 0 && *end == '\0' && number <= INT_MAX ? static_cast<int>(number) : -1;
+}
+
 // The file descriptor a path names (/dev/stdout, /dev/fd/3, /proc/self/fd/3),
 // or -1.
 int descriptorNamed(const std::string &path) {
@@ -120,10 +132,8 @@ int descriptorNamed(const std::string &path) {
     }
     for (const char *prefix : {"/dev/fd/", "/proc/self/fd/"}) {
         const std::size_t length = std::strlen(prefix);
-        if (path.compare(0, length, prefix) == 0 && path.size() > length &&
-            path.size() < length + 9 &&
-            path.find_first_not_of("0123456789", length) == std::string::npos) {
-            return std::atoi(path.c_str() + length);
+        if (path.compare(0, length, prefix) == 0) {
+            return descriptorNumber(path.c_str() + length);
         }
     }
     return -1;
@@ -354,9 +364,9 @@ int Output::commit() {
     flush();
     closeFile();
     if (!failed_ && !temp_.empty()) {
-        const std::string why = renameOver(temp_, target_);
-        if (!why.empty()) {
-            refuse(TVK_E_IO, why);
+        const std::string renameFault = renameOver(temp_, target_);
+        if (!renameFault.empty()) {
+            refuse(TVK_E_IO, renameFault);
         }
     }
     if (failed_ && !temp_.empty()) {
