@@ -67,10 +67,11 @@ std::vector<std::string> words(const std::string &text) {
 
 // How a program is started beyond its arguments.
 struct Launch {
-    std::vector<std::string> env; // added to the environment
-    bool closedStdout = false;    // started with descriptor 1 closed
-    long fileSizeLimit = 0;       // bytes any file it writes may reach (a full disk); 0: none
-    int signal = 0;               // sent once its standard output shows it runs
+    std::vector<std::string> env;     // added to the environment
+    bool closedStdout = false;        // started with descriptor 1 closed
+    long fileSizeLimit = 0;           // bytes any file it writes may reach (a full disk); 0: none
+    int signal = 0;                   // sent once its standard output shows it runs
+    const char *stdoutPath = nullptr; // descriptor 1 on this file, not on the catch file
 };
 
 // Sends `signal` to the child once it wrote to `outPath`.
@@ -110,8 +111,9 @@ Outcome runArgs(const std::string &program, const std::vector<std::string> &args
     if (launch.closedStdout) {
         posix_spawn_file_actions_addclose(&actions, 1);
     } else {
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
+        posix_spawn_file_actions_addopen(
+            &actions, 1, launch.stdoutPath != nullptr ? launch.stdoutPath : outPath.c_str(),
+            O_WRONLY | O_CREAT | O_TRUNC, 0644);
     }
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
@@ -788,6 +790,15 @@ TEST(ToolOutputs, WriteErrorsSignalsAndClashesEndTheRunCleanly) {
          2,
          "--log: '/dev/full': No space left on device",
          absent("outputs/out.csv")},
+        {"sim: the table on the full device", TAVREL_SIM_EXE, one,
+         Launch{{}, false, 0, 0, "/dev/full"}, 2, "tavrel-sim: standard output: ", nullptr},
+        {"replay: the version on the full device",
+         TAVREL_REPLAY_EXE,
+         {"--version"},
+         Launch{{}, false, 0, 0, "/dev/full"},
+         2,
+         "tavrel-replay: standard output: No space left on device",
+         nullptr},
         {"sim: a log on a full disk",
          TAVREL_SIM_EXE,
          {"--model", "all", "--action", "all", "--log", "outputs/full.log"},

@@ -7,7 +7,9 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -59,8 +61,9 @@ LibraryOutput::LibraryOutput(bool passThrough, OutputFile *log) : log_(log) {
     if (passThrough) {
         return;
     }
-    // Taken before the kit points descriptor 1 elsewhere.
-    std::fflush(stdout);
+    // Taken before the kit points descriptor 1 elsewhere; a failure shows in
+    // stdout's error flag at the end.
+    (void)std::fflush(stdout);
     const int savedFd = TVL_DUP(TVL_FILENO(stdout));
     view_ = savedFd < 0 ? nullptr : TVL_FDOPEN(savedFd, "w");
     if (view_ == nullptr) {
@@ -69,7 +72,7 @@ LibraryOutput::LibraryOutput(bool passThrough, OutputFile *log) : log_(log) {
     const int result =
         log == nullptr ? tvk_capture_discard() : tvk_capture_to_callback(logLine, log);
     if (result != TVK_OK) {
-        std::fclose(view_);
+        (void)std::fclose(view_);
         throw UsageError(std::string("cannot capture the library's output: ") + tvk_errmsg());
     }
 }
@@ -77,6 +80,10 @@ LibraryOutput::LibraryOutput(bool passThrough, OutputFile *log) : log_(log) {
 LibraryOutput::~LibraryOutput() {
     if (tvk_capture_active() != 0) {
         tvk_capture_stop();
+    }
+    // Gone without end(): the run failed already and says why.
+    if (view_ != stdout) {
+        (void)std::fclose(view_);
     }
 }
 
@@ -87,6 +94,22 @@ void LibraryOutput::end() {
     if (log_ != nullptr) {
         log_->commit();
     }
+    if (view_ != stdout) {
+        closeOutput(std::exchange(view_, stdout));
+    }
+}
+
+void closeOutput(FILE *stream) {
+    errno = 0;
+    const bool written = std::fflush(stream) == 0 && std::ferror(stream) == 0;
+    const int flushReason = errno;
+    const bool closed = std::fclose(stream) == 0;
+    if (written && closed) {
+        return;
+    }
+    const int reason = flushReason != 0 ? flushReason : errno;
+    throw UsageError(std::string("standard output: ") +
+                     (reason != 0 ? std::strerror(reason) : "write error"));
 }
 
 bool isTerminal(FILE *stream) {
@@ -94,8 +117,9 @@ bool isTerminal(FILE *stream) {
 }
 
 void watchStopSignals() {
-    std::signal(SIGINT, askToStop);
-    std::signal(SIGTERM, askToStop);
+    // Without them the program still stops, only less tidily.
+    (void)std::signal(SIGINT, askToStop);
+    (void)std::signal(SIGTERM, askToStop);
 }
 
 int stopSignal() {

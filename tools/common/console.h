@@ -32,14 +32,19 @@ class LibraryOutput {
         return view_;
     }
     // Ends the capture: the library's last text reaches the log, whole lines
-    // only, and the log is committed. Throws UsageError when it was not
-    // written.
+    // only, the log is committed and the view closed. Throws UsageError when
+    // either was not written.
     void end();
 
   private:
     FILE *view_ = stdout;
     OutputFile *log_;
 };
+
+// Flushes and closes a stream of the program's own output; throws UsageError
+// ("standard output: REASON") when any of it was lost, so that a program whose
+// output did not arrive cannot end with status 0.
+void closeOutput(FILE *stream);
 
 bool isTerminal(FILE *stream);
 

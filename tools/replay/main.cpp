@@ -257,10 +257,10 @@ void replay(tvk::TraceReader &reader, tvk::TraceRow first, bool any, int model, 
         out.write(outputRow(report));
         any = nextRow(reader, g_poll);
         if (any && session.over()) {
-            std::fprintf(stderr,
-                         "tavrel-replay: the session ended at step %ld (%s); the rows "
-                         "after it are not replayed\n",
-                         step, session.reason().c_str());
+            (void)std::fprintf(stderr,
+                               "tavrel-replay: the session ended at step %ld (%s); the rows "
+                               "after it are not replayed\n",
+                               step, session.reason().c_str());
             return;
         }
     }
@@ -278,7 +278,17 @@ void openInput(std::ifstream &in, const std::string &path) {
     }
 }
 
+// What the program prints and its exit status; write errors on standard
+// output show at its close.
 int run(const Args &args) {
+    if (args.help) {
+        (void)std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (args.version) {
+        (void)std::fputs(tvltools::versionText("tavrel-replay").c_str(), stdout);
+        return 0;
+    }
     const std::string &inPath = args.files[0];
     tvltools::OutputFile out(args.files[1], "OUT.csv");
     std::optional<tvltools::OutputFile> log;
@@ -312,18 +322,11 @@ int main(int argc, char **argv) {
     tvltools::openStandardDescriptors();
     tvltools::watchStopSignals();
     try {
-        const Args args = parseArgs(argc, argv);
-        if (args.help) {
-            std::fputs(kHelp, stdout);
-            return 0;
-        }
-        if (args.version) {
-            std::fputs(tvltools::versionText("tavrel-replay").c_str(), stdout);
-            return 0;
-        }
-        return run(args);
+        const int status = run(parseArgs(argc, argv));
+        tvltools::closeOutput(stdout);
+        return status;
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "tavrel-replay: %s\n", error.what());
+        (void)std::fprintf(stderr, "tavrel-replay: %s\n", error.what());
         return 2;
     }
 }

@@ -31,9 +31,10 @@ class SimFeeder {
         // differs per action.
         const std::uint64_t feederSeed = tvk_sim_mix_seed(
             options.seed, static_cast<std::uint64_t>(model), static_cast<std::uint64_t>(index));
-        const std::uint64_t noiseSeed =
-            tvk_sim_mix_seed(options.seed, static_cast<std::uint64_t>(model * 1000003 + index),
-                             static_cast<std::uint64_t>(action) + 1);
+        const std::uint64_t noiseSeed = tvk_sim_mix_seed(
+            options.seed,
+            static_cast<std::uint64_t>(model) * 1000003 + static_cast<std::uint64_t>(index),
+            static_cast<std::uint64_t>(action) + 1);
         const int result = tvk_sim_create(model, &ranges, feederSeed, noiseSeed, &sim_);
         if (result != TVK_OK) {
             throw tvltools::UsageError(std::string("simulated feeder: ") + tvk_strerror(result));
@@ -71,12 +72,12 @@ void printSessionRow(FILE *out, int model, int action, const SessionResult &resu
     TVK_Geometry geometry{};
     geometry.size = sizeof geometry;
     tvk_geometry(model, action, &geometry);
-    std::fprintf(out, "%5d %6d  %-6s %10d %8.1f", model, action,
-                 result.tuned() ? "tuned" : "failed", result.vibrations, result.simSeconds);
+    (void)std::fprintf(out, "%5d %6d  %-6s %10d %8.1f", model, action,
+                       result.tuned() ? "tuned" : "failed", result.vibrations, result.simSeconds);
     for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
-        std::fprintf(out, " %10s", motorCell(result, geometry, motor).c_str());
+        (void)std::fprintf(out, " %10s", motorCell(result, geometry, motor).c_str());
     }
-    std::fprintf(out, "\n");
+    (void)std::fprintf(out, "\n");
 }
 
 std::string sessionLabel(int model, int action) {
@@ -133,9 +134,9 @@ void keepRecord(RecordFiles &files, int model, int action, const std::string &tr
 
 bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
     const bool recording = files.recording();
-    std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
-                 "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
-    std::fflush(out);
+    (void)std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
+                       "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
+    (void)std::fflush(out);
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
     for (const int model : options.models) {
@@ -149,7 +150,7 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
                 return false;
             }
             printSessionRow(out, model, action, result);
-            std::fflush(out);
+            (void)std::fflush(out);
             progress.advance();
             allTuned = allTuned && result.tuned();
             if (recording) {
@@ -183,33 +184,33 @@ struct Spent {
     // Median and 90th percentile of both, or dashes for an empty group.
     void print(FILE *out) const {
         if (vibrations.empty()) {
-            std::fprintf(out, " %8s %8s %8s %8s", "-", "-", "-", "-");
+            (void)std::fprintf(out, " %8s %8s %8s %8s", "-", "-", "-", "-");
             return;
         }
         std::vector<double> v = vibrations;
         std::vector<double> s = seconds;
         std::sort(v.begin(), v.end());
         std::sort(s.begin(), s.end());
-        std::fprintf(out, " %8.0f %8.0f %8.1f %8.1f", percentile(v, 0.5), percentile(v, 0.9),
-                     percentile(s, 0.5), percentile(s, 0.9));
+        (void)std::fprintf(out, " %8.0f %8.0f %8.1f %8.1f", percentile(v, 0.5), percentile(v, 0.9),
+                           percentile(s, 0.5), percentile(s, 0.9));
     }
 };
 
 void printFleetRow(FILE *out, int model, int action, int feeders, const Spent &tuned,
                    const Spent &failed) {
     const double rate = 100.0 * static_cast<double>(tuned.vibrations.size()) / feeders;
-    std::fprintf(out, "%5d %6d %7d %6.1f%%", model, action, feeders, rate);
+    (void)std::fprintf(out, "%5d %6d %7d %6.1f%%", model, action, feeders, rate);
     tuned.print(out);
     failed.print(out);
-    std::fprintf(out, "\n");
+    (void)std::fprintf(out, "\n");
 }
 
 bool runFleet(const Options &options, FILE *out) {
-    std::fprintf(out, "%29s %-35s %s\n", "", "tuned: vibrations, sim s",
-                 "not tuned: vibrations, sim s");
-    std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
-                      "   median      p90   median      p90\n");
-    std::fflush(out);
+    (void)std::fprintf(out, "%29s %-35s %s\n", "", "tuned: vibrations, sim s",
+                       "not tuned: vibrations, sim s");
+    (void)std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
+                            "   median      p90   median      p90\n");
+    (void)std::fflush(out);
     const auto started = std::chrono::steady_clock::now();
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
@@ -233,17 +234,18 @@ bool runFleet(const Options &options, FILE *out) {
             allTuned = allTuned && failed.vibrations.empty();
             printFleetRow(out, model, action, options.fleet, tuned, failed);
             allFailed.append(failed);
-            std::fflush(out);
+            (void)std::fflush(out);
         }
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-    std::fprintf(out, "not tuned: %zu of %ld sessions;", allFailed.vibrations.size(), sessions);
+    (void)std::fprintf(out, "not tuned: %zu of %ld sessions;", allFailed.vibrations.size(),
+                       sessions);
     if (!allFailed.vibrations.empty()) {
-        std::fprintf(out, " vibrations, sim s (median, p90):");
+        (void)std::fprintf(out, " vibrations, sim s (median, p90):");
         allFailed.print(out);
     }
-    std::fprintf(out, "\n%ld sessions in %.1f s: %.0f sessions per second\n", sessions,
-                 elapsed.count(), static_cast<double>(sessions) / elapsed.count());
+    (void)std::fprintf(out, "\n%ld sessions in %.1f s: %.0f sessions per second\n", sessions,
+                       elapsed.count(), static_cast<double>(sessions) / elapsed.count());
     return allTuned;
 }
 
@@ -254,38 +256,45 @@ void printPhysicsOf(const Options &options, FILE *out) {
     }
 }
 
+// What the program prints and its exit status; write errors on standard
+// output show at its close.
+int run(const Options &options) {
+    if (options.help) {
+        (void)std::fputs(helpText(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        (void)std::fputs(tvltools::versionText("tavrel-sim").c_str(), stdout);
+        return 0;
+    }
+    if (options.physics) {
+        printPhysicsOf(options, stdout);
+        return 0;
+    }
+    RecordFiles files(options);
+    tvltools::LibraryOutput library(options.verbose, files.logFile());
+    FILE *out = library.view();
+    const bool allTuned =
+        options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
+    (void)std::fflush(out);
+    library.end();
+    if (tvltools::stopSignal() != 0) {
+        return tvltools::stoppedExitCode();
+    }
+    return allTuned ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     tvltools::openStandardDescriptors();
     tvltools::watchStopSignals();
     try {
-        const Options options = parseOptions(argc, argv);
-        if (options.help) {
-            std::fputs(helpText(), stdout);
-            return 0;
-        }
-        if (options.version) {
-            std::fputs(tvltools::versionText("tavrel-sim").c_str(), stdout);
-            return 0;
-        }
-        if (options.physics) {
-            printPhysicsOf(options, stdout);
-            return 0;
-        }
-        RecordFiles files(options);
-        tvltools::LibraryOutput library(options.verbose, files.logFile());
-        FILE *out = library.view();
-        const bool allTuned =
-            options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
-        std::fflush(out);
-        library.end();
-        if (tvltools::stopSignal() != 0) {
-            return tvltools::stoppedExitCode();
-        }
-        return allTuned ? 0 : 1;
+        const int status = run(parseOptions(argc, argv));
+        tvltools::closeOutput(stdout);
+        return status;
     } catch (const std::exception &error) {
-        std::fprintf(stderr, "tavrel-sim: %s\n", error.what());
+        (void)std::fprintf(stderr, "tavrel-sim: %s\n", error.what());
         return 2;
     }
 }
