@@ -19,11 +19,11 @@ std::string duration(double seconds) {
     const long whole = std::lround(seconds);
     char text[32];
     if (whole < 60) {
-        std::snprintf(text, sizeof text, "%ld s", whole);
+        (void)std::snprintf(text, sizeof text, "%ld s", whole);
     } else if (whole < 3600) {
-        std::snprintf(text, sizeof text, "%ld min %02ld s", whole / 60, whole % 60);
+        (void)std::snprintf(text, sizeof text, "%ld min %02ld s", whole / 60, whole % 60);
     } else {
-        std::snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
+        (void)std::snprintf(text, sizeof text, "%ld h %02ld min", whole / 3600, whole / 60 % 60);
     }
     return text;
 }
@@ -33,14 +33,15 @@ std::string duration(double seconds) {
 std::string progressLine(const std::string &label, long done, long total, const std::string &unit,
                          double elapsedSeconds) {
     char text[160];
-    const double percent = total > 0 ? 100.0 * static_cast<double>(done) / total : 100.0;
-    std::snprintf(text, sizeof text, "%s: %ld/%ld %s (%.1f %%)", label.c_str(), done, total,
-                  unit.c_str(), percent);
+    const double percent =
+        total > 0 ? 100.0 * static_cast<double>(done) / static_cast<double>(total) : 100.0;
+    (void)std::snprintf(text, sizeof text, "%s: %ld/%ld %s (%.1f %%)", label.c_str(), done, total,
+                        unit.c_str(), percent);
     std::string line = text;
     if (done > 0 && elapsedSeconds > 0.0) {
         const double rate = static_cast<double>(done) / elapsedSeconds;
-        std::snprintf(text, sizeof text, ", %.*f/s, %s left", rate < 10.0 ? 1 : 0, rate,
-                      duration(static_cast<double>(total - done) / rate).c_str());
+        (void)std::snprintf(text, sizeof text, ", %.*f/s, %s left", rate < 10.0 ? 1 : 0, rate,
+                            duration(static_cast<double>(total - done) / rate).c_str());
         line += text;
     }
     return line;
@@ -73,8 +74,8 @@ void ProgressMeter::advance(long count) {
 
 void ProgressMeter::clear() {
     if (enabled_ && drawnWidth_ > 0) {
-        std::fprintf(out_, "\r%*s\r", static_cast<int>(drawnWidth_), "");
-        std::fflush(out_);
+        (void)std::fprintf(out_, "\r%*s\r", static_cast<int>(drawnWidth_), "");
+        (void)std::fflush(out_);
         drawnWidth_ = 0;
     }
 }
@@ -92,8 +93,8 @@ void ProgressMeter::draw() {
     const std::string line = progressLine(label_, done_, total_, unit_, now - start_);
     // Blanks over what a longer previous line left.
     const int pad = drawnWidth_ > line.size() ? static_cast<int>(drawnWidth_ - line.size()) : 0;
-    std::fprintf(out_, "\r%s%*s", line.c_str(), pad, "");
-    std::fflush(out_);
+    (void)std::fprintf(out_, "\r%s%*s", line.c_str(), pad, "");
+    (void)std::fflush(out_);
     drawnWidth_ = line.size() + static_cast<std::size_t>(pad);
     lastDraw_ = now;
 }

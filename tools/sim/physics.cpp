@@ -44,17 +44,18 @@ ST_HostFedColC gridCommand(unsigned amp, unsigned fre, unsigned runMs) {
 }
 
 void printConstants(FILE *out, int model, const TVK_SimParams &params) {
-    std::fprintf(out,
-                 "model %d feeder: resonance %.2f Hz, Q %.2f (half-width %.2f Hz), gain %.3f um "
-                 "per word, friction static %.3f kinetic %.3f, lift %.3f, restitution %.2f, "
-                 "scatter %.2f, %.2f mm per unit\n",
-                 model, params.resonance_now, params.q, params.half_width, params.gain,
-                 params.friction_now, params.friction_now * params.kinetic, params.lift,
-                 params.restitution, params.scatter, params.mm_per_unit);
-    std::fprintf(out,
-                 "coils 2 and 3 in phase, the part at the centre; friction acceleration "
-                 "mu g = %.3f g\n",
-                 params.friction_now);
+    (void)std::fprintf(
+        out,
+        "model %d feeder: resonance %.2f Hz, Q %.2f (half-width %.2f Hz), gain %.3f um "
+        "per word, friction static %.3f kinetic %.3f, lift %.3f, restitution %.2f, "
+        "scatter %.2f, %.2f mm per unit\n",
+        model, params.resonance_now, params.q, params.half_width, params.gain, params.friction_now,
+        params.friction_now * params.kinetic, params.lift, params.restitution, params.scatter,
+        params.mm_per_unit);
+    (void)std::fprintf(out,
+                       "coils 2 and 3 in phase, the part at the centre; friction acceleration "
+                       "mu g = %.3f g\n",
+                       params.friction_now);
 }
 
 } // namespace
@@ -64,8 +65,8 @@ void printPhysics(FILE *out, int model, const TVK_SimFeeder *sim) {
     params.size = sizeof params;
     check(tvk_sim_params(sim, &params), "tvk_sim_params");
     printConstants(out, model, params);
-    std::fprintf(out, "  amp  fre Hz   horiz um    vert um  A w^2/g  Av w^2/g   mm/s     Kv  "
-                      "flight\n");
+    (void)std::fprintf(out, "  amp  fre Hz   horiz um    vert um  A w^2/g  Av w^2/g   mm/s     Kv  "
+                            "flight\n");
     const Grid grid = gridOf(model);
     for (unsigned amp = grid.ampFirst; amp <= grid.ampLast; amp += grid.ampStep) {
         for (unsigned fre = grid.freFirst; fre <= grid.freLast; fre += grid.freStep) {
@@ -73,9 +74,9 @@ void printPhysics(FILE *out, int model, const TVK_SimFeeder *sim) {
             TVK_SimProbe probe{};
             probe.size = sizeof probe;
             check(tvk_sim_probe(sim, &command, &probe), "tvk_sim_probe");
-            std::fprintf(out, "%5u %7u %10.1f %10.1f %8.2f %9.2f %6.1f %6.2f %6.0f%%\n", amp, fre,
-                         probe.horizontal_um, probe.vertical_um, probe.accel_g, probe.throw_g,
-                         probe.speed_mm_s, probe.kv, 100.0 * probe.flight);
+            (void)std::fprintf(out, "%5u %7u %10.1f %10.1f %8.2f %9.2f %6.1f %6.2f %6.0f%%\n", amp,
+                               fre, probe.horizontal_um, probe.vertical_um, probe.accel_g,
+                               probe.throw_g, probe.speed_mm_s, probe.kv, 100.0 * probe.flight);
         }
     }
 }

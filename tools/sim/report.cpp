@@ -146,6 +146,7 @@ struct ScriptRun {
 // standard output goes where the program's library text goes.
 ScriptRun runScript(std::vector<std::string> args) {
     std::vector<char *> argv;
+    argv.reserve(args.size() + 1);
     for (std::string &arg : args) {
         argv.push_back(arg.data());
     }
