@@ -6,7 +6,8 @@
 #   3. valgrind memcheck over the simulator's default run and over the fuzz
 #      corpus of step 2 replayed (needs build/ from `make test`, or TAVREL_SIM
 #      and TAVREL_FUZZ_REPLAY naming builds without sanitizers)
-#   4. cppcheck and clang-tidy over the library sources
+#   4. cppcheck and clang-tidy over the library sources, then over the host
+#      kit's and the tools' sources
 # Any finding fails the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,7 @@ tools/install-deps.sh test hardening
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
 LIB_DIRS=(base host feeder vision logic)
+KIT_DIRS=(hostkit tools)
 started=$SECONDS
 
 step() {
@@ -86,15 +88,29 @@ fi
 quietly build-fuzz/valgrind-replay.log valgrind --error-exitcode=1 -q "$replay" build-fuzz/corpus-run
 tail -n 1 build-fuzz/valgrind-replay.log
 
+cppcheck_sources() {
+    cppcheck --enable=warning,style,performance,portability --std=c++17 --language=c++ \
+        --inline-suppr --suppressions-list=.cppcheck-suppressions --error-exitcode=1 -q "$@"
+}
+
 step "cppcheck: ${LIB_DIRS[*]}"
 mapfile -t lib_sources < <(find "${LIB_DIRS[@]}" -name '*.cpp' | sort)
-cppcheck --enable=warning,style,performance,portability --std=c++17 --language=c++ \
-    --inline-suppr --suppressions-list=.cppcheck-suppressions --error-exitcode=1 -q -I . \
-    "${lib_sources[@]}"
+cppcheck_sources -I . "${lib_sources[@]}"
 echo "cppcheck clean"
 
 step "clang-tidy: ${LIB_DIRS[*]}"
 quietly build-asan/clang-tidy.log clang-tidy -p build-asan --quiet "${lib_sources[@]}"
+echo "clang-tidy clean"
+
+# The kit and the tools include the library's C interface (host/), the kit's
+# headers (hostkit/) and the generated tavrel_version.h of the build.
+step "cppcheck: ${KIT_DIRS[*]}"
+mapfile -t kit_sources < <(find "${KIT_DIRS[@]}" -name '*.cpp' | sort)
+cppcheck_sources -I . -I host -I hostkit -I build-asan/include "${kit_sources[@]}"
+echo "cppcheck clean"
+
+step "clang-tidy: ${KIT_DIRS[*]}"
+quietly build-asan/clang-tidy-kit.log clang-tidy -p build-asan --quiet "${kit_sources[@]}"
 echo "clang-tidy clean"
 
 step "hardening checks passed"
