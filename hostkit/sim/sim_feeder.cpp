@@ -21,7 +21,8 @@ struct SimFeeder {
     double vibrationMs;
 
     double hours() const {
-        return feeder.params().age + vibrationMs / 3.6e6;
+        constexpr double kMsPerHour = 3.6e6;
+        return feeder.params().age + vibrationMs / kMsPerHour;
     }
     tvk::Vec2 platform() const {
         return feeder.platform().size;

@@ -10,7 +10,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kInvSqrt2 = 0.70710678118654752440;
-constexpr double kMsPerHour = 3.6e6;
 // Integration steps per cycle of the plate's motion.
 constexpr int kStepsPerCycle = 80;
 // A rebound slower than this (mm/s) settles on the plate at once.
@@ -79,11 +78,11 @@ class Integrator {
         }
     }
 
-    // Sets the rotors to the middle of the step starting at step `index`.
-    void startCycleAt(long index) {
+    // Sets the rotors to the middle of a cycle's first step.
+    void restartCycle() {
         for (std::size_t tone = 0; tone < rotors_.size(); ++tone) {
             const double omega = 2.0 * kPi * plate_.tones[tone].hz;
-            rotors_[tone].now = std::polar(1.0, omega * dt_ * (static_cast<double>(index) + 0.5));
+            rotors_[tone].now = std::polar(1.0, 0.5 * omega * dt_);
         }
     }
 
@@ -309,7 +308,7 @@ Transport convey(const PlateMotion &plate, const Contact &contact, double second
     long startFlight = 0;
     long done = 0;
     while (done < totalSteps) {
-        part.startCycleAt(0);
+        part.restartCycle();
         const long steps = std::min(cycleSteps, totalSteps - done);
         for (long step = 0; step < steps; ++step) {
             part.step();
