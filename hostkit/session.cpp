@@ -283,6 +283,16 @@ int refuseOver(const char *function) {
                                       std::to_string(g_driver.outcome) + ")");
 }
 
+// What tvk_session_step and tvk_session_run refuse before a step.
+int refusalToStep(const SessionCall &call, const char *function, const TVK_Session *session,
+                  const TVK_StepReport *report) {
+    int result = call.refusalFor(session);
+    if (result == TVK_OK) {
+        result = tvk::checkOutput(function, "report", report);
+    }
+    return result == TVK_OK ? refuseOver(function) : result;
+}
+
 int refuseConfig(const char *function, const TVK_SessionConfig &config) {
     const std::string what = std::string(function) + ": config->";
     if (!TvlInRange(config.model, TVK_MODEL_COUNT)) {
@@ -386,13 +396,7 @@ int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
 int tvk_session_step(TVK_Session *session, TVK_StepReport *report) {
     constexpr const char *kFunction = "tvk_session_step";
     const SessionCall call(kFunction, __builtin_frame_address(0));
-    int result = call.refusalFor(session);
-    if (result == TVK_OK) {
-        result = tvk::checkOutput(kFunction, "report", report);
-    }
-    if (result == TVK_OK) {
-        result = refuseOver(kFunction);
-    }
+    int result = refusalToStep(call, kFunction, session, report);
     if (result != TVK_OK) {
         return result;
     }
@@ -404,13 +408,7 @@ int tvk_session_step(TVK_Session *session, TVK_StepReport *report) {
 int tvk_session_run(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report) {
     constexpr const char *kFunction = "tvk_session_run";
     const SessionCall call(kFunction, __builtin_frame_address(0));
-    int result = call.refusalFor(session);
-    if (result == TVK_OK) {
-        result = tvk::checkOutput(kFunction, "report", report);
-    }
-    if (result == TVK_OK) {
-        result = refuseOver(kFunction);
-    }
+    int result = refusalToStep(call, kFunction, session, report);
     while (result == TVK_OK) {
         result = stepOnce();
         tvk::writeRecord(g_driver.step, report);
