@@ -232,9 +232,9 @@ OLD_PYTHONS = [Path(f"/root/.pyenv/versions/{v}/bin/python3") for v in ("3.9.18"
 # The guard on its own: it imports nothing of the package (which needs cffi).
 GUARD_CHECK = """
 import importlib.util, sys
-spec = importlib.util.spec_from_file_location("guard", sys.argv[1])
-guard = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(guard)
+located = importlib.util.spec_from_file_location("guard", sys.argv[1])
+guard = importlib.util.module_from_spec(located)
+located.loader.exec_module(guard)
 for kind in (ValueError, KeyboardInterrupt):
     held = guard.HeldErrors()
     def fail():
