@@ -112,7 +112,8 @@ check_room() {
 }
 
 check_room hostkit -I hostkit
-check_room tools -I hostkit -I tools/common
+check_room recipes -I hostkit -I recipes
+check_room tools -I hostkit -I recipes -I tools/common
 
 echo "subsystem include graph:"
 printf '  %s\n' "${!edges[@]}" | sort

@@ -33,6 +33,7 @@ done <<EOF_CONTENTS
 libtavrel1 $lib/libtavrel.so.1
 libtavrel1 $lib/libtavrel.so.$version
 libtavrel1 $lib/libtavrel_hostkit.so.1
+libtavrel1 $lib/libtavrel_recipes.so.1
 libtavrel1 usr/share/doc/libtavrel1/copyright
 libtavrel-dev usr/include/tavrel.h
 libtavrel-dev usr/include/tavrel_version.h
@@ -43,6 +44,9 @@ libtavrel-dev $lib/pkgconfig/tavrel.pc
 libtavrel-dev usr/include/tavrel_hostkit.h
 libtavrel-dev $lib/libtavrel_hostkit.so
 libtavrel-dev $lib/pkgconfig/tavrel-hostkit.pc
+libtavrel-dev usr/include/tavrel_recipes.h
+libtavrel-dev $lib/libtavrel_recipes.so
+libtavrel-dev $lib/pkgconfig/tavrel-recipes.pc
 libtavrel-dev usr/share/doc/libtavrel-dev/copyright
 libtavrel-dev usr/share/doc/libtavrel-dev/integrating.md
 libtavrel-dev usr/share/doc/libtavrel-dev/examples/c/tune_one.c
@@ -57,6 +61,8 @@ tavrel-tools usr/bin/tavrel-sim
 tavrel-tools usr/bin/tavrel-replay
 tavrel-tools usr/share/tavrel/tavrel_report.py
 tavrel-tools usr/share/man/man1/tavrel-sim.1.gz
+tavrel-tools usr/bin/tavrel-recipes
+tavrel-tools usr/share/man/man1/tavrel-recipes.1.gz
 tavrel-tools usr/share/doc/tavrel-tools/copyright
 EOF_CONTENTS
 
@@ -71,6 +77,7 @@ while IFS='|' read -r package field want; do
     [[ $got == *"$want"* ]] || fail "$package $field is '$got', expected '$want' in it"
 done <<EOF_FIELDS
 libtavrel1|Version|$version
+libtavrel1|Depends|libsqlite3-0
 libtavrel-dev|Depends|libtavrel1 (= $version)
 tavrel-tools|Depends|python3
 tavrel-tools|Recommends|python3-matplotlib
@@ -82,7 +89,7 @@ EOF_FIELDS
 if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -q libtavrel; then
     fail "tavrel-tools depends on the library it does not link"
 fi
-for library in libtavrel libtavrel_hostkit; do
+for library in libtavrel libtavrel_hostkit libtavrel_recipes; do
     dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "$library 1 libtavrel1 (>= $version)" ||
         fail "libtavrel1 has no shlibs entry for $library.so.1"
 done
@@ -108,6 +115,8 @@ for host in "$work/cmake/consumer" "$work/pc-consumer"; do
     [[ $("$host" | sed -n 1p) == "$version" ]] || fail "$host failed against the unpacked root"
 done
 [[ $("$root/usr/bin/tavrel-sim" --version) == "tavrel-sim $version" ]] || fail "tavrel-sim --version"
+[[ $("$root/usr/bin/tavrel-recipes" --version) == "tavrel-recipes $version" ]] ||
+    fail "tavrel-recipes --version"
 # The unpacked Python binding runs the unpacked example on the unpacked libraries.
 PYTHONPATH=$root/usr/lib/python3/dist-packages PYTHONDONTWRITEBYTECODE=1 \
     python3 "$root/usr/share/doc/libtavrel-dev/examples/python/tune_all.py" >"$work/py" 2>&1 ||

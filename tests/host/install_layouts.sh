@@ -46,7 +46,7 @@ for layout in "${layouts[@]}"; do
     step configure cmake -S "$source" -B "$scratch" -DTAVREL_BUILD_TESTS=OFF \
         -DTAVREL_BUILD_TOOLS=OFF -DCMAKE_INSTALL_LIBDIR="$libdir" \
         -DCMAKE_INSTALL_PREFIX="$work/configured$n" "$@"
-    step build cmake --build "$scratch" --target tavrel tavrel_hostkit tavrel_api_man_pages
+    step build cmake --build "$scratch" --target tavrel tavrel_hostkit tavrel_recipes tavrel_api_man_pages
     if [[ $libdir == /* ]]; then
         prefix=$work/configured$n
         step install cmake --install "$scratch"
