@@ -32,11 +32,15 @@ function(tavrel_pc_dir dir out)
   endif()
 endfunction()
 
-# tavrel_install_pkgconfig(NAME DESCRIPTION text LIBS flag... [REQUIRES module...])
-# Installs NAME.pc (component dev) into <libdir>/pkgconfig; it holds for any
-# CMAKE_INSTALL_LIBDIR, relative of any depth or absolute.
+# tavrel_install_pkgconfig(NAME DESCRIPTION text LIBS flag... [REQUIRES module...]
+#                          [COMPONENT component])
+# Installs NAME.pc (component dev unless given) into <libdir>/pkgconfig; it
+# holds for any CMAKE_INSTALL_LIBDIR, relative of any depth or absolute.
 function(tavrel_install_pkgconfig name)
-  cmake_parse_arguments(PC "" "DESCRIPTION" "LIBS;REQUIRES" ${ARGN})
+  cmake_parse_arguments(PC "" "DESCRIPTION;COMPONENT" "LIBS;REQUIRES" ${ARGN})
+  if(NOT PC_COMPONENT)
+    set(PC_COMPONENT dev)
+  endif()
   set(PC_NAME ${name})
   set(pc_dir ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
   tavrel_pc_prefix(${pc_dir} PC_PREFIX)
@@ -50,7 +54,7 @@ function(tavrel_install_pkgconfig name)
   endif()
   configure_file(${TAVREL_PKGCONFIG_TEMPLATE} ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.pc DESTINATION ${pc_dir}
-          COMPONENT dev)
+          COMPONENT ${PC_COMPONENT})
 endfunction()
 
 install(TARGETS tavrel EXPORT TavrelTargets

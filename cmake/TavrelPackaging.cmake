@@ -3,6 +3,9 @@
 #   libtavrel-dev  component dev: headers, .so links, CMake package, pkg-config
 #   tavrel-tools   component tools: tavrel-sim, tavrel-replay, the plotting script
 #   python3-tavrel component python: the Python binding
+#   libtavrel-frames1    component frames: the frames library (on OpenCV)
+#   libtavrel-frames-dev component frames_dev: its header, .so link, CMake
+#                        targets and pkg-config file
 # Each carries the licence as its copyright file and a Debian changelog;
 # cmake/debian/ holds what they take from files (lintian overrides, triggers).
 set(CPACK_GENERATOR DEB)
@@ -14,12 +17,17 @@ set(CPACK_PACKAGE_HOMEPAGE_URL "https://tavrel.example.org/")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools python)
+if(TAVREL_BUILD_FRAMES)
+  list(APPEND CPACK_COMPONENTS_ALL frames frames_dev)
+endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR})
+# The kit is found among the libraries this build made (it is packaged in
+# libtavrel1, which the frames package depends on).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/hostkit)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The exported surface is closed: a host built against this version runs on
 # any later one of the same major version.
@@ -34,6 +42,11 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME tavrel-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "python3")
 set(CPACK_DEBIAN_TOOLS_PACKAGE_RECOMMENDS "python3-matplotlib")
+set(CPACK_DEBIAN_FRAMES_PACKAGE_NAME libtavrel-frames${PROJECT_VERSION_MAJOR})
+set(CPACK_DEBIAN_FRAMES_PACKAGE_SECTION libs)
+set(CPACK_DEBIAN_FRAMES_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
+set(CPACK_DEBIAN_FRAMES_DEV_PACKAGE_NAME libtavrel-frames-dev)
+set(CPACK_DEBIAN_FRAMES_DEV_PACKAGE_SECTION libdevel)
 # Pure Python on the libraries of its own release.
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tavrel)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
@@ -58,6 +71,15 @@ string(CONCAT CPACK_COMPONENT_TOOLS_DESCRIPTION
   "${TAVREL_SUMMARY} - simulator and replay\n" ${TAVREL_ABOUT}
   "This package holds tavrel-sim, which tunes simulated feeders and draws a\n"
   "session, and tavrel-replay, which drives the library from recorded polls.")
+string(CONCAT CPACK_COMPONENT_FRAMES_DESCRIPTION
+  "${TAVREL_SUMMARY} - frames library\n" ${TAVREL_ABOUT}
+  "This package holds libtavrel_frames, which finds the part in backlit\n"
+  "camera frames in the library's own coordinates: calibration, locator,\n"
+  "settling and rendered frames, on OpenCV.")
+string(CONCAT CPACK_COMPONENT_FRAMES_DEV_DESCRIPTION
+  "${TAVREL_SUMMARY} - frames development files\n" ${TAVREL_ABOUT}
+  "This package holds the C header, the CMake targets and the pkg-config\n"
+  "file of the frames library.")
 string(CONCAT CPACK_COMPONENT_PYTHON_DESCRIPTION
   "${TAVREL_SUMMARY} - Python binding\n" ${TAVREL_ABOUT}
   "This package holds the Python module tavrel: feeder hosts in Python on the\n"
@@ -98,3 +120,7 @@ cpack_add_component(dev DISPLAY_NAME "Development files" DEPENDS runtime)
 # The tools link the library's objects themselves: they need no package of ours.
 cpack_add_component(tools DISPLAY_NAME "Simulator and replay")
 cpack_add_component(python DISPLAY_NAME "Python binding" DEPENDS runtime)
+if(TAVREL_BUILD_FRAMES)
+  cpack_add_component(frames DISPLAY_NAME "Frames library" DEPENDS runtime)
+  cpack_add_component(frames_dev DISPLAY_NAME "Frames development files" DEPENDS frames dev)
+endif()

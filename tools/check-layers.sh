@@ -60,6 +60,7 @@ done
 #   tools/    may reach none of the library's internals, and host/tavrel.h
 #             only through the kit's header hostkit/tavrel_hostkit.h; it may
 #             include hostkit/ headers that keep to that.
+#   frames/   the same as tools/.
 
 # Prints one line for each rule of its room that file's include tree breaks.
 # A header's bringer is the file or header outside the library that brought
@@ -81,12 +82,12 @@ violations() {
                 if (internal(path)) {
                     if (room == "hostkit" && by != "hostkit/library.h")
                         print root " reaches " path " through " by " (hostkit/ reaches the library'"'"'s internals through hostkit/library.h only)"
-                    else if (room == "tools")
-                        print root " reaches " path " through " by " (tools/ may reach none of the library'"'"'s internals)"
+                    else if (room == "tools" || room == "frames")
+                        print root " reaches " path " through " by " (" room "/ may reach none of the library'"'"'s internals)"
                 } else if (path ~ /^host\// && path != "host/tavrel.h") {
                     print root " reaches " path " (" room "/ may reach host/tavrel.h only)"
-                } else if (room == "tools" && path == "host/tavrel.h" && by != "hostkit/tavrel_hostkit.h") {
-                    print root " reaches host/tavrel.h through " by " (tools/ reach it through hostkit/tavrel_hostkit.h only)"
+                } else if ((room == "tools" || room == "frames") && path == "host/tavrel.h" && by != "hostkit/tavrel_hostkit.h") {
+                    print root " reaches host/tavrel.h through " by " (" room "/ reach it through hostkit/tavrel_hostkit.h only)"
                 }
             }'
 }
@@ -114,6 +115,11 @@ check_room() {
 check_room hostkit -I hostkit
 check_room recipes -I hostkit -I recipes
 check_room tools -I hostkit -I recipes -I tools/common
+# The frames library: the kit's public header only, like the tools.
+if [[ -d frames ]]; then
+    # shellcheck disable=SC2046  (the flags are words)
+    check_room frames -I hostkit $(pkg-config --cflags opencv4)
+fi
 
 echo "subsystem include graph:"
 printf '  %s\n' "${!edges[@]}" | sort

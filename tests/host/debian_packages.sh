@@ -64,6 +64,12 @@ tavrel-tools usr/share/man/man1/tavrel-sim.1.gz
 tavrel-tools usr/bin/tavrel-recipes
 tavrel-tools usr/share/man/man1/tavrel-recipes.1.gz
 tavrel-tools usr/share/doc/tavrel-tools/copyright
+libtavrel-frames1 $lib/libtavrel_frames.so.1
+libtavrel-frames1 usr/share/doc/libtavrel-frames1/copyright
+libtavrel-frames-dev usr/include/tavrel_frames.h
+libtavrel-frames-dev $lib/libtavrel_frames.so
+libtavrel-frames-dev $lib/pkgconfig/tavrel-frames.pc
+libtavrel-frames-dev $lib/cmake/Tavrel/TavrelFramesTargets.cmake
 EOF_CONTENTS
 
 # No file in two packages: dpkg would refuse to install them together.
@@ -84,6 +90,9 @@ tavrel-tools|Recommends|python3-matplotlib
 python3-tavrel|Depends|libtavrel1 (= $version)
 python3-tavrel|Depends|python3-cffi
 python3-tavrel|Architecture|all
+libtavrel-frames-dev|Depends|libtavrel-frames1 (= $version)
+libtavrel-frames-dev|Depends|libtavrel-dev (= $version)
+libtavrel-frames1|Depends|libopencv-imgproc
 EOF_FIELDS
 # The tools carry the library inside them: they depend on what they link.
 if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -q libtavrel; then
@@ -93,6 +102,9 @@ for library in libtavrel libtavrel_hostkit libtavrel_recipes; do
     dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "$library 1 libtavrel1 (>= $version)" ||
         fail "libtavrel1 has no shlibs entry for $library.so.1"
 done
+dpkg-deb -I "${deb[libtavrel-frames1]}" shlibs |
+    grep -qx "libtavrel_frames 1 libtavrel-frames1 (>= $version)" ||
+    fail "libtavrel-frames1 has no shlibs entry for libtavrel_frames.so.1"
 
 root=$work/root
 for file in "${debs[@]}"; do
@@ -111,7 +123,10 @@ PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --print-requires tavrel-hostki
 flags=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --cflags --libs tavrel)
 cc -o "$work/pc-consumer" "$consumer/main.c" $flags
 export LD_LIBRARY_PATH=$root/$lib
-for host in "$work/cmake/consumer" "$work/pc-consumer"; do
+frames_flags=$(PKG_CONFIG_PATH="$root/$lib/pkgconfig" pkg-config --cflags --libs tavrel-frames)
+cc -o "$work/pc-frames-consumer" "$consumer/frames_main.c" $frames_flags -lm
+for host in "$work/cmake/consumer" "$work/pc-consumer" "$work/cmake/frames_consumer" \
+    "$work/pc-frames-consumer"; do
     [[ $("$host" | sed -n 1p) == "$version" ]] || fail "$host failed against the unpacked root"
 done
 [[ $("$root/usr/bin/tavrel-sim" --version) == "tavrel-sim $version" ]] || fail "tavrel-sim --version"

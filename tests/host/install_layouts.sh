@@ -46,7 +46,8 @@ for layout in "${layouts[@]}"; do
     step configure cmake -S "$source" -B "$scratch" -DTAVREL_BUILD_TESTS=OFF \
         -DTAVREL_BUILD_TOOLS=OFF -DCMAKE_INSTALL_LIBDIR="$libdir" \
         -DCMAKE_INSTALL_PREFIX="$work/configured$n" "$@"
-    step build cmake --build "$scratch" --target tavrel tavrel_hostkit tavrel_recipes tavrel_api_man_pages
+    step build cmake --build "$scratch" --target tavrel tavrel_hostkit tavrel_recipes tavrel_frames \
+        tavrel_api_man_pages
     if [[ $libdir == /* ]]; then
         prefix=$work/configured$n
         step install cmake --install "$scratch"
@@ -61,6 +62,7 @@ for layout in "${layouts[@]}"; do
     step "CMake consumer build" cmake --build "$work/cmake$n"
     step "CMake consumer run" env LD_LIBRARY_PATH="$full" "$work/cmake$n/consumer"
     step "CMake kit consumer run" env LD_LIBRARY_PATH="$full" "$work/cmake$n/kit_consumer"
+    step "CMake frames consumer run" env LD_LIBRARY_PATH="$full" "$work/cmake$n/frames_consumer"
 
     flags=$(PKG_CONFIG_PATH="$full/pkgconfig" pkg-config --cflags --libs tavrel)
     step "pkg-config consumer build" cc -o "$work/pc$n" "$consumer/main.c" $flags
@@ -68,5 +70,9 @@ for layout in "${layouts[@]}"; do
     kit_flags=$(PKG_CONFIG_PATH="$full/pkgconfig" pkg-config --cflags --libs tavrel-hostkit)
     step "pkg-config kit consumer build" cc -o "$work/pckit$n" "$consumer/kit_main.c" $kit_flags
     step "pkg-config kit consumer run" env LD_LIBRARY_PATH="$full" "$work/pckit$n"
+    frames_flags=$(PKG_CONFIG_PATH="$full/pkgconfig" pkg-config --cflags --libs tavrel-frames)
+    step "pkg-config frames consumer build" cc -o "$work/pcframes$n" "$consumer/frames_main.c" \
+        $frames_flags -lm
+    step "pkg-config frames consumer run" env LD_LIBRARY_PATH="$full" "$work/pcframes$n"
     printf '%-40s CMake ok, pkg-config ok (%s)\n' "$libdir" "$flags"
 done
