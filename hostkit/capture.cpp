@@ -1,9 +1,13 @@
 // Diagnostics capture: file descriptor 1, where the library prints, pointed
 // at a file, at a temporary file read back line by line, or at the null
 // device, and restored. Standard output is process-wide, so is the capture.
+// In an instance the C runtime is the instance's own: there the capture
+// replaces that runtime's standard output stream instead, and descriptor 1
+// stays as it is.
 #include "capture.h"
 
 #include "guard.h"
+#include "instance.h"
 #include "kit.h"
 
 #include <fcntl.h>
@@ -90,7 +94,10 @@ struct Capture {
     bool stdoutFailedBefore = false;
     TVK_LineFn fn = nullptr;
     void *user = nullptr;
-    std::string partial; // a line without its end yet
+    std::string partial;         // a line without its end yet
+    FILE *stream = nullptr;      // an instance's capture: its standard output meanwhile
+    FILE *savedStream = nullptr; // the standard output stream as it was
+    std::string collected;       // what a callback stream took, not yet delivered
 };
 
 Capture g_capture;
@@ -169,9 +176,84 @@ int redirect(const char *function, int target) {
     return TVK_OK;
 }
 
+bool streamMode() {
+    return tvk::instanceTokenSource() != nullptr;
+}
+
+#ifdef _WIN32
+int startStream(const char *function, FILE *) {
+    return tvk::fail(TVK_E_STATE, std::string(function) + ": no instance on this platform");
+}
+FILE *openStreamFile(const char *, int) {
+    return nullptr;
+}
+FILE *collectingStream() {
+    return nullptr;
+}
+FILE *droppingStream() {
+    return nullptr;
+}
+int stopStream(const char *) {
+    return TVK_OK;
+}
+#else
+ssize_t collect(void *, const char *text, size_t size) {
+    g_capture.collected.append(text, size);
+    return static_cast<ssize_t>(size);
+}
+
+ssize_t drop(void *, const char *, size_t size) {
+    return static_cast<ssize_t>(size);
+}
+
+FILE *cookieStream(cookie_write_function_t *write) {
+    cookie_io_functions_t io{};
+    io.write = write;
+    return fopencookie(nullptr, "w", io);
+}
+
+FILE *collectingStream() {
+    return cookieStream(collect);
+}
+
+FILE *droppingStream() {
+    return cookieStream(drop);
+}
+
+FILE *openStreamFile(const char *path, int append) {
+    return std::fopen(path, append != 0 ? "ae" : "we");
+}
+
+// The instance's standard output becomes stream, which the capture owns.
+int startStream(const char *function, FILE *stream) {
+    if (stream == nullptr) {
+        return failIo(function, g_capture.target);
+    }
+    (void)std::fflush(stdout);
+    g_capture.savedStream = stdout;
+    g_capture.stream = stream;
+    stdout = stream;
+    g_active.store(true);
+    return TVK_OK;
+}
+
+// Gives the standard output stream back and closes the capture's; a text
+// that did not reach the capture's file is an error.
+int stopStream(const char *function) {
+    const bool written = std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    stdout = g_capture.savedStream;
+    const bool closed = std::fclose(g_capture.stream) == 0;
+    return written && closed ? TVK_OK : failIo(function, "writing to " + g_capture.target);
+}
+#endif
+
+int refuseBusy(const char *function) {
+    return tvk::fail(TVK_E_BUSY, std::string(function) + ": a capture is already active");
+}
+
 int startWith(const char *function, const char *path, int flags) {
     if (g_active.load()) {
-        return tvk::fail(TVK_E_BUSY, std::string(function) + ": a capture is already active");
+        return refuseBusy(function);
     }
     g_capture.target = std::string("path '") + path + "'";
     const int saved = saveStdout(function);
@@ -204,6 +286,12 @@ void deliver(const char *text, int length) {
 // it never grows beyond one step's text.
 int readBack(const char *function) {
     (void)std::fflush(stdout);
+    if (g_capture.stream != nullptr) {
+        std::string text;
+        text.swap(g_capture.collected);
+        deliver(text.data(), static_cast<int>(text.size()));
+        return TVK_OK;
+    }
     char buffer[4096];
     int got = 0;
     while ((got = readFd(g_capture.readBackFd, buffer, sizeof buffer)) > 0) {
@@ -250,6 +338,13 @@ bool insideCaptureCallback(const void *frame) {
     return g_guard.heldAround(frame);
 }
 
+void leaveCapture() {
+    if (g_active.load()) {
+        (void)tvk_capture_stop();
+    }
+    (void)std::fflush(stdout);
+}
+
 } // namespace tvk
 
 extern "C" {
@@ -262,6 +357,13 @@ int tvk_capture_to_file(const char *path, int append) {
     if (path == nullptr) {
         return tvk::fail(TVK_E_ARG, "tvk_capture_to_file: path is null");
     }
+    if (streamMode()) {
+        if (g_active.load()) {
+            return refuseBusy("tvk_capture_to_file");
+        }
+        g_capture.target = std::string("path '") + path + "'";
+        return startStream("tvk_capture_to_file", openStreamFile(path, append));
+    }
     return startWith("tvk_capture_to_file", path,
                      kWriteFlags | (append != 0 ? kAppend : kTruncate));
 }
@@ -270,6 +372,13 @@ int tvk_capture_discard(void) {
     const tvk::Hold hold(g_guard, "tvk_capture_discard", __builtin_frame_address(0));
     if (hold.refusal() != TVK_OK) {
         return hold.refusal();
+    }
+    if (streamMode()) {
+        if (g_active.load()) {
+            return refuseBusy("tvk_capture_discard");
+        }
+        g_capture.target = "nowhere";
+        return startStream("tvk_capture_discard", droppingStream());
     }
     return startWith("tvk_capture_discard", kNullDevice, kWriteFlags);
 }
@@ -284,7 +393,16 @@ int tvk_capture_to_callback(TVK_LineFn fn, void *user) {
         return tvk::fail(TVK_E_ARG, "tvk_capture_to_callback: fn is null");
     }
     if (g_active.load()) {
-        return tvk::fail(TVK_E_BUSY, "tvk_capture_to_callback: a capture is already active");
+        return refuseBusy(kFunction);
+    }
+    if (streamMode()) {
+        g_capture.target = "the callback";
+        const int started = startStream(kFunction, collectingStream());
+        if (started == TVK_OK) {
+            g_capture.fn = fn;
+            g_capture.user = user;
+        }
+        return started;
     }
     g_capture.target = "the temporary file";
     int result = saveStdout(kFunction);
@@ -336,6 +454,12 @@ int tvk_capture_stop(void) {
         const std::string last = g_capture.partial;
         g_capture.partial.clear();
         g_capture.fn(g_capture.user, last.c_str(), static_cast<int32_t>(last.size()));
+    }
+    if (g_capture.stream != nullptr) {
+        const int stopped = stopStream(kFunction);
+        g_capture = Capture{};
+        g_active.store(false);
+        return result == TVK_OK ? stopped : result;
     }
     const int flushed = flushToTarget(kFunction);
     if (result == TVK_OK) {

@@ -1,5 +1,6 @@
 // Geometry of a model and an action, from the library's own initialiser and
 // classification run on a private record: the kit keeps no table of its own.
+#include "instance.h"
 #include "kit.h"
 #include "layout.h"
 
@@ -63,10 +64,12 @@ float bandMiddle(Band band, float low, float high, float extent) {
 } // namespace
 
 bool validModelAction(int model, int action) {
+    prepareThread();
     return TvlInRange(model, TVK_MODEL_COUNT) && TvlInRange(action, TVK_ACTION_COUNT);
 }
 
 int refuseModelAction(const char *function, int model, int action) {
+    prepareThread();
     if (!TvlInRange(model, TVK_MODEL_COUNT)) {
         return fail(TVK_E_ARG,
                     std::string(function) + ": model " + std::to_string(model) + " is not 0..2");

@@ -1,5 +1,6 @@
 #include "guard.h"
 
+#include "instance.h"
 #include "kit.h"
 
 #include <string>
@@ -18,10 +19,18 @@ std::uintptr_t address(const void *frame) {
 } // namespace
 
 const void *threadToken() {
+    prepareThread();
     return &t_token;
 }
 
 void *newToken() {
+    // An instance's kit takes its tokens from the process's kit, so that no
+    // two instances (nor a closed instance and the next in its namespace)
+    // give out the same value.
+    const TokenSource source = instanceTokenSource();
+    if (source != nullptr) {
+        return source();
+    }
     // A token is only ever compared, never dereferenced, so nothing is lost
     // to the cast.
     // NOLINTNEXTLINE(performance-no-int-to-ptr)

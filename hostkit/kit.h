@@ -49,6 +49,9 @@ constexpr std::uint32_t firstReleaseSize(const TVK_SimParams *) {
 constexpr std::uint32_t firstReleaseSize(const TVK_SimProbe *) {
     return sizeof(TVK_SimProbe);
 }
+constexpr std::uint32_t firstReleaseSize(const TVK_Api *) {
+    return sizeof(TVK_Api);
+}
 
 // TVK_OK, or the refusal of a record whose size the kit cannot serve: null,
 // below its first release, or larger than the kit's with bytes the kit does

@@ -14,6 +14,8 @@
  *                 line by line, or nowhere.
  *   Simulator     a simulated feeder, deterministic from a seed, so a host can
  *                 test itself without hardware.
+ *   Instances     private copies of the library and the kit in one process,
+ *                 one per feeder, each with its own state (Linux).
  *
  * Conventions, the same for every function:
  *   - Results are int: TVK_OK (0) or a negative TVK_E_* code, unless a
@@ -110,7 +112,11 @@ enum {
                             feeder, or none of the kit's (since 1.2.0) */
     TVK_E_REENTRY = -11, /* called from inside one of the kit's callbacks (since 1.2.0;
                             TVK_E_STATE before) */
-    TVK_E_THREAD = -12   /* the object is in use by a call on another thread (since 1.2.0) */
+    TVK_E_THREAD = -12,  /* the object is in use by a call on another thread (since 1.2.0) */
+    TVK_E_LIMIT = -13,   /* the process holds as many instances as the C library's loader
+                            allows (since 1.3.0) */
+    TVK_E_PLATFORM = -14 /* not available on this platform: instances on Windows (since
+                            1.3.0) */
 };
 
 /* A short English text for a result code; never null, static. */
@@ -523,6 +529,114 @@ TVK_API void tvk_sim_destroy(TVK_SimFeeder *sim);
  * TVK_SimFeeder. */
 TVK_API int tvk_sim_camera_cb(void *user, float *x, float *y);
 TVK_API int tvk_sim_feeder_cb(void *user, const ST_HostFedColC *command);
+
+/* ---------------------------------------------------------------- Instances */
+
+/* The library keeps its state in static records, so a process runs one
+ * session at a time. An instance is a private copy of the library and of
+ * the kit, loaded into a link-map namespace of its own (dlmopen) with its
+ * own C runtime: its sessions, recorders, simulated feeders, capture,
+ * errors and layout check are its own, and a session on one instance runs
+ * while another instance runs one on another thread. The process's own
+ * copy (the functions above) is not an instance and stays as it is.
+ *
+ * Everything an instance offers is reached through its table of functions,
+ * TVK_Api: the kit's functions above, bound in the instance, under their
+ * names without the tvk_ prefix. Its objects and handles are good for that
+ * table only. Its failures are told by its own errmsg, on the calling
+ * thread; its strerror names the same codes. Each of its objects serves one
+ * thread at a time, as above (TVK_E_THREAD). Its capture does not touch
+ * descriptor 1: the instance's C runtime gets a standard output stream of
+ * the capture's own, so each instance captures alone, and the process's
+ * capture (which moves descriptor 1) still takes the text of every
+ * instance without a capture of its own.
+ *
+ * What instances share: the process's descriptors (descriptor 1 among
+ * them), signals and their handlers, the working directory and the
+ * environment. The limit: glibc holds 16 namespaces, the process's own
+ * among them, and reserves thread-local storage for 4 (tunable
+ * glibc.rtld.nns, at most 16); within the default reserve 11 instances
+ * load at once on glibc 2.36 x86-64, 15 with GLIBC_TUNABLES=glibc.rtld.nns=16
+ * set before the process starts. A closed instance's namespace is used
+ * again by the next open (its C runtime stays loaded; the library and the
+ * kit load afresh, with fresh state). docs/integrating.md gives the memory
+ * and the time an instance takes. Windows: TVK_E_PLATFORM (one C runtime
+ * and one module per name). Since 1.3.0. */
+
+typedef struct TVK_Instance TVK_Instance;
+
+typedef struct TVK_Api {
+    uint32_t size; /* set to sizeof(TVK_Api) */
+    const char *(*strerror)(int code);
+    const char *(*errmsg)(void);
+    const char *(*version)(void);
+    int (*geometry)(int model, int action, TVK_Geometry *out);
+    int (*area_of)(int model, int action, float x, float y);
+    int (*in_target)(int model, int action, float x, float y);
+    int (*start_point)(int model, int action, float width, float height, float *x, float *y);
+    void (*session_config_init_sized)(TVK_SessionConfig *config, uint32_t size, int model,
+                                      int action);
+    int (*session_start)(const TVK_SessionConfig *config, TVK_Session **out);
+    int (*session_step)(TVK_Session *session, TVK_StepReport *report);
+    int (*session_run)(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report);
+    int (*session_command)(TVK_Session *session, int command);
+    int (*session_set_params)(TVK_Session *session, const ST_HostLogicParam *params);
+    int (*session_outcome)(const TVK_Session *session, char *reason, int32_t reason_size);
+    int (*session_end)(TVK_Session *session);
+    double (*clock_seconds)(void);
+    int (*recorder_open)(const char *path, int model, int action, TVK_Recorder **out);
+    int (*recorder_write)(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
+                          int reset);
+    int (*recorder_close)(TVK_Recorder *recorder);
+    void (*recorder_abandon)(TVK_Recorder *recorder);
+    int (*capture_to_file)(const char *path, int append);
+    int (*capture_to_callback)(TVK_LineFn fn, void *user);
+    int (*capture_discard)(void);
+    int (*capture_pump)(void);
+    int (*capture_stop)(void);
+    int (*capture_active)(void);
+    int (*sim_default_ranges)(int model, TVK_SimRanges *out);
+    int (*sim_platform)(int model, float *width, float *height);
+    uint64_t (*sim_mix_seed)(uint64_t seed, uint64_t a, uint64_t b);
+    int (*sim_create)(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
+                      uint64_t noise_seed, TVK_SimFeeder **out);
+    int (*sim_reseed)(TVK_SimFeeder *sim, uint64_t noise_seed);
+    int (*sim_params)(const TVK_SimFeeder *sim, TVK_SimParams *out);
+    int (*sim_place)(TVK_SimFeeder *sim, float x, float y);
+    int (*sim_position)(const TVK_SimFeeder *sim, float *x, float *y);
+    int (*sim_camera)(const TVK_SimFeeder *sim, float *x, float *y);
+    int (*sim_vibrate)(TVK_SimFeeder *sim, const ST_HostFedColC *command);
+    int (*sim_probe)(const TVK_SimFeeder *sim, const ST_HostFedColC *command, TVK_SimProbe *out);
+    double (*sim_vibration_ms)(const TVK_SimFeeder *sim);
+    void (*sim_destroy)(TVK_SimFeeder *sim);
+    int (*sim_camera_cb)(void *user, float *x, float *y);
+    int (*sim_feeder_cb)(void *user, const ST_HostFedColC *command);
+} TVK_Api;
+
+/* Opens an instance: kit_path names the kit to load (null: the
+ * libtavrel_hostkit of this kit's release beside the running kit; a program
+ * may name a kit of its own build, built from the same sources). Loads and
+ * checks in a few milliseconds. TVK_E_LIMIT past the loader's limit, with
+ * tvk_errmsg() giving the loader's words and the tunable; TVK_E_IO when the
+ * kit cannot be loaded (the loader's reason); TVK_E_PLATFORM on Windows.
+ * The handle is a token (see Conventions); close it with
+ * tvk_instance_close. Since 1.3.0. */
+TVK_API int tvk_instance_open(const char *kit_path, TVK_Instance **out);
+/* Fills *out with the instance's table; a null instance gives the table of
+ * the process's own copy (the functions above), so one host path serves
+ * both. The table's functions are good until the instance is closed.
+ * TVK_E_HANDLE for a closed instance. Since 1.3.0. */
+TVK_API int tvk_instance_api(const TVK_Instance *instance, TVK_Api *out);
+/* Another symbol of the instance's kit by name (for a program's own kit
+ * build with entry points of its own); TVK_E_ARG when it has none by that
+ * name. Since 1.3.0. */
+TVK_API int tvk_instance_symbol(const TVK_Instance *instance, const char *name, void **out);
+/* Unloads the instance: what it printed is flushed, its capture stopped and
+ * its C runtime's standard output given back; its objects, handles and
+ * table are gone with it (end them first: an open recorder is abandoned).
+ * TVK_OK, also for null; TVK_E_HANDLE for a closed instance; TVK_E_THREAD
+ * while a call on it runs on another thread. Since 1.3.0. */
+TVK_API int tvk_instance_close(TVK_Instance *instance);
 
 #ifdef __cplusplus
 }
