@@ -77,6 +77,10 @@ const char *tvk_strerror(int code) {
         return "not allowed from inside one of the kit's callbacks";
     case TVK_E_THREAD:
         return "in use by a call on another thread";
+    case TVK_E_LIMIT:
+        return "no further instance: the C library's loader holds no more";
+    case TVK_E_PLATFORM:
+        return "not available on this platform";
     default:
         return "unknown result code";
     }
