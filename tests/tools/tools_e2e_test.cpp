@@ -220,6 +220,28 @@ TEST(SimEndToEnd, DefaultFeederTunesEveryActionOfEveryModel) {
     EXPECT_EQ(outcome.err, "");
 }
 
+// The fleet on instances in threads gives the statistics of the process's own
+// copy byte for byte, whatever copy ran which feeder; only the wall time in
+// the last line differs.
+TEST(SimEndToEnd, FleetStatisticsAreTheSameForEveryNumberOfJobs) {
+    const auto statistics = [](const Outcome &outcome) {
+        const std::size_t last = outcome.out.rfind('\n', outcome.out.size() - 2);
+        return outcome.out.substr(0, last);
+    };
+    const Outcome one = sim("--model all --action all --fleet 12 --jobs 1", "jobs_1");
+    ASSERT_EQ(one.err, "");
+    EXPECT_NE(one.out.find("not tuned: "), std::string::npos) << one.out;
+    EXPECT_EQ(one.out.find("not tuned: 0 of"), std::string::npos) << "a fleet with failures";
+    for (const char *jobs : {"2", "3"}) {
+        SCOPED_TRACE(jobs);
+        const Outcome many = sim(std::string("--model all --action all --fleet 12 --jobs ") + jobs,
+                                 std::string("jobs_") + jobs);
+        EXPECT_EQ(many.exitCode, one.exitCode);
+        EXPECT_EQ(many.err, "");
+        EXPECT_EQ(statistics(many), statistics(one));
+    }
+}
+
 TEST(SimEndToEnd, TunedSessionVerifiesSucceedsAndEnds) {
     const Outcome outcome = sim("--model 2 --action 6 --trace verify.csv", "verify");
     ASSERT_EQ(outcome.exitCode, 0) << outcome.err;
@@ -483,7 +505,7 @@ TEST(ReplayValues, InputsWrittenOtherwiseReplayAsThePlainFile) {
 TEST(SimEndToEnd, BadOptionsGiveOneLineErrors) {
     const char *cases[] = {"--model 3", "--action twelve", "--seed",
                            "--fleet 0", "--colour red",    "--action all --trace t.csv",
-                           "--gain -1"};
+                           "--gain -1", "--jobs 0"};
     for (const char *args : cases) {
         SCOPED_TRACE(args);
         const Outcome outcome = sim(args, "bad_option");

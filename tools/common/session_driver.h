@@ -10,12 +10,23 @@
 
 namespace tvltools {
 
+// The copy of the kit a session runs on: the process's own, or an
+// instance's (its table, and its library's clock seam, which the program's
+// own kit build exports for instances).
+struct KitCopy {
+    TVK_Api api{};
+    void (*useClock)(tvk::ClockNs) = nullptr;
+};
+
+// The process's own copy.
+KitCopy ownCopy();
+
 // A running session; ended, and the library's own clock given back, when it
 // goes. Errors are std::runtime_error with the kit's message.
 class SessionDriver {
   public:
-    // The library reads `clock` from the start on.
-    SessionDriver(const TVK_SessionConfig &config, tvk::ClockNs clock);
+    // The library of `copy` reads `clock` from the start on.
+    SessionDriver(const KitCopy &copy, const TVK_SessionConfig &config, tvk::ClockNs clock);
     ~SessionDriver();
     SessionDriver(const SessionDriver &) = delete;
     SessionDriver &operator=(const SessionDriver &) = delete;
@@ -29,6 +40,9 @@ class SessionDriver {
     std::string reason() const;
 
   private:
+    void check(int result, const char *what) const;
+
+    const KitCopy &copy_;
     TVK_Session *session_ = nullptr;
     TVK_StepReport report_{};
 };

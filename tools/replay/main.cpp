@@ -245,7 +245,8 @@ TVK_SessionConfig replayConfig(int model, int action) {
 void replay(tvk::TraceReader &reader, tvk::TraceRow first, bool any, int model, int action,
             const Args &args, tvltools::OutputFile &out) {
     out.write(outputHeader());
-    tvltools::SessionDriver session(replayConfig(model, action), recordedClock);
+    const tvltools::KitCopy own = tvltools::ownCopy();
+    tvltools::SessionDriver session(own, replayConfig(model, action), recordedClock);
     g_poll = first;
     for (long step = 0; any && tvltools::stopSignal() == 0; ++step) {
         g_nowNs = stepTime(g_poll, step, args);

@@ -2,6 +2,7 @@
 // prints what each session achieved.
 #include "cli.h"
 #include "console.h"
+#include "copies.h"
 #include "options.h"
 #include "output_file.h"
 #include "physics.h"
@@ -22,42 +23,47 @@ namespace {
 
 using namespace tvlsim;
 
-// A simulated feeder, destroyed with its owner.
+// A simulated feeder of one copy of the kit, destroyed with its owner.
 class SimFeeder {
   public:
-    SimFeeder(const Options &options, int model, int index, int action) {
+    SimFeeder(const TVK_Api &api, const Options &options, int model, int index, int action)
+        : api_(api) {
         const TVK_SimRanges ranges = rangesFor(model, options.overrides);
         // Feeder i of a model is the same for every action; its motion noise
         // differs per action.
-        const std::uint64_t feederSeed = tvk_sim_mix_seed(
+        const std::uint64_t feederSeed = api.sim_mix_seed(
             options.seed, static_cast<std::uint64_t>(model), static_cast<std::uint64_t>(index));
-        const std::uint64_t noiseSeed = tvk_sim_mix_seed(
+        const std::uint64_t noiseSeed = api.sim_mix_seed(
             options.seed,
             static_cast<std::uint64_t>(model) * 1000003 + static_cast<std::uint64_t>(index),
             static_cast<std::uint64_t>(action) + 1);
-        const int result = tvk_sim_create(model, &ranges, feederSeed, noiseSeed, &sim_);
+        const int result = api.sim_create(model, &ranges, feederSeed, noiseSeed, &sim_);
         if (result != TVK_OK) {
-            throw tvltools::UsageError(std::string("simulated feeder: ") + tvk_strerror(result));
+            throw tvltools::UsageError(std::string("simulated feeder: ") + api.strerror(result));
         }
     }
     SimFeeder(const SimFeeder &) = delete;
     SimFeeder &operator=(const SimFeeder &) = delete;
     ~SimFeeder() {
-        tvk_sim_destroy(sim_);
+        api_.sim_destroy(sim_);
     }
     TVK_SimFeeder *get() const {
         return sim_;
     }
 
   private:
+    const TVK_Api &api_;
     TVK_SimFeeder *sim_ = nullptr;
 };
 
-SessionResult runOne(const Options &options, int model, int index, int action, std::string *trace) {
-    const SimFeeder feeder(options, model, index, action);
+// A fresh feeder and session: the result depends on nothing but the options,
+// the model, the index and the action, whichever copy runs it.
+SessionResult runOne(const tvltools::KitCopy &copy, const Options &options, int model, int index,
+                     int action, std::string *trace) {
+    const SimFeeder feeder(copy.api, options, model, index, action);
     const SessionSetup setup{model, action, options.maxSteps, options.cameraMs,
                              options.verdictSweeps};
-    return runSession(setup, feeder.get(), trace);
+    return runSession(copy, setup, feeder.get(), trace);
 }
 
 std::string motorCell(const SessionResult &result, const TVK_Geometry &geometry, int motor) {
@@ -139,12 +145,13 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
     (void)std::fflush(out);
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
+    const tvltools::KitCopy own = tvltools::ownCopy();
     for (const int model : options.models) {
         for (const int action : options.actions) {
             progress.setLabel(sessionLabel(model, action));
             std::string trace;
             const SessionResult result =
-                runOne(options, model, 0, action, recording ? &trace : nullptr);
+                runOne(own, options, model, 0, action, recording ? &trace : nullptr);
             progress.clear();
             if (tvltools::stopSignal() != 0) {
                 return false;
@@ -205,7 +212,26 @@ void printFleetRow(FILE *out, int model, int action, int feeders, const Spent &t
     (void)std::fprintf(out, "\n");
 }
 
-bool runFleet(const Options &options, FILE *out) {
+// The fleet's sessions, model by model, action by action, feeder by feeder.
+struct FleetSession {
+    int model;
+    int action;
+    int index;
+};
+
+std::vector<FleetSession> fleetSessions(const Options &options) {
+    std::vector<FleetSession> sessions;
+    for (const int model : options.models) {
+        for (const int action : options.actions) {
+            for (int index = 0; index < options.fleet; ++index) {
+                sessions.push_back({model, action, index});
+            }
+        }
+    }
+    return sessions;
+}
+
+bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
     (void)std::fprintf(out, "%29s %-35s %s\n", "", "tuned: vibrations, sim s",
                        "not tuned: vibrations, sim s");
     (void)std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
@@ -214,44 +240,55 @@ bool runFleet(const Options &options, FILE *out) {
     const auto started = std::chrono::steady_clock::now();
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
-    long sessions = 0;
+    const std::vector<FleetSession> sessions = fleetSessions(options);
+    progress.setLabel(sessionLabel(sessions.front().model, sessions.front().action));
+    long done = 0;
+    Spent tuned;
+    Spent failed;
     Spent allFailed;
-    for (const int model : options.models) {
-        for (const int action : options.actions) {
-            progress.setLabel(sessionLabel(model, action));
-            Spent tuned;
-            Spent failed;
-            for (int index = 0; index < options.fleet; ++index) {
-                const SessionResult result = runOne(options, model, index, action, nullptr);
-                if (tvltools::stopSignal() != 0) {
-                    return false;
-                }
-                (result.tuned() ? tuned : failed).add(result);
-                ++sessions;
-                progress.advance();
-            }
-            progress.clear();
-            allTuned = allTuned && failed.vibrations.empty();
-            printFleetRow(out, model, action, options.fleet, tuned, failed);
-            allFailed.append(failed);
-            (void)std::fflush(out);
+    const auto run = [&](const tvltools::KitCopy &copy, std::size_t i) {
+        const FleetSession &session = sessions[i];
+        return runOne(copy, options, session.model, session.index, session.action, nullptr);
+    };
+    // Results arrive in the sessions' order, whatever the number of jobs.
+    const auto take = [&](std::size_t i, const SessionResult &result) {
+        const FleetSession &session = sessions[i];
+        (result.tuned() ? tuned : failed).add(result);
+        ++done;
+        progress.advance();
+        if (session.index + 1 < options.fleet) {
+            return;
         }
+        progress.clear();
+        allTuned = allTuned && failed.vibrations.empty();
+        printFleetRow(out, session.model, session.action, options.fleet, tuned, failed);
+        allFailed.append(failed);
+        tuned = Spent{};
+        failed = Spent{};
+        (void)std::fflush(out);
+        if (i + 1 < sessions.size()) {
+            progress.setLabel(sessionLabel(sessions[i + 1].model, sessions[i + 1].action));
+        }
+    };
+    copies.runInOrder(sessions.size(), run, take);
+    if (tvltools::stopSignal() != 0) {
+        return false;
     }
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-    (void)std::fprintf(out, "not tuned: %zu of %ld sessions;", allFailed.vibrations.size(),
-                       sessions);
+    (void)std::fprintf(out, "not tuned: %zu of %ld sessions;", allFailed.vibrations.size(), done);
     if (!allFailed.vibrations.empty()) {
         (void)std::fprintf(out, " vibrations, sim s (median, p90):");
         allFailed.print(out);
     }
-    (void)std::fprintf(out, "\n%ld sessions in %.1f s: %.0f sessions per second\n", sessions,
-                       elapsed.count(), static_cast<double>(sessions) / elapsed.count());
+    (void)std::fprintf(out, "\n%ld sessions in %.1f s: %.0f sessions per second\n", done,
+                       elapsed.count(), static_cast<double>(done) / elapsed.count());
     return allTuned;
 }
 
 void printPhysicsOf(const Options &options, FILE *out) {
+    const tvltools::KitCopy own = tvltools::ownCopy();
     for (const int model : options.models) {
-        const SimFeeder feeder(options, model, 0, 0);
+        const SimFeeder feeder(own.api, options, model, 0, 0);
         printPhysics(out, model, feeder.get());
     }
 }
@@ -274,8 +311,14 @@ int run(const Options &options) {
     RecordFiles files(options);
     tvltools::LibraryOutput library(options.verbose, files.logFile());
     FILE *out = library.view();
-    const bool allTuned =
-        options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
+    bool allTuned = false;
+    if (options.fleet > 0) {
+        // Instances without a log or --verbose keep their text to themselves.
+        const KitCopies copies(options.jobs, !options.verbose && files.logFile() == nullptr);
+        allTuned = runFleet(options, copies, out);
+    } else {
+        allTuned = runSessions(options, files, out);
+    }
     (void)std::fflush(out);
     library.end();
     if (tvltools::stopSignal() != 0) {

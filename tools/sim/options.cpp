@@ -2,7 +2,9 @@
 
 #include "cli.h"
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace tvlsim {
 
@@ -71,6 +73,14 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.seed = static_cast<std::uint64_t>(parseInt(args.valueOf(arg), 0, 2147483647L, arg));
     } else if (arg == "--fleet") {
         options.fleet = static_cast<int>(parseInt(args.valueOf(arg), 1, 1000000, arg));
+    } else if (arg == "--jobs") {
+        options.jobs = static_cast<int>(parseInt(args.valueOf(arg), 1, 1024, arg));
+#ifdef _WIN32
+        if (options.jobs > 1) {
+            throw UsageError("--jobs above 1 runs instances of the library, which this platform "
+                             "does not offer");
+        }
+#endif
     } else if (arg == "--max-steps") {
         options.maxSteps = static_cast<int>(parseInt(args.valueOf(arg), 1, 10000000, arg));
     } else if (arg == "--verdict") {
@@ -115,8 +125,18 @@ TVK_SimRange pinned(double value) {
 
 } // namespace
 
+// One job per processor where instances exist; one elsewhere.
+int defaultJobs() {
+#ifdef _WIN32
+    return 1;
+#else
+    return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
+#endif
+}
+
 Options parseOptions(int argc, char **argv) {
     Options options;
+    options.jobs = defaultJobs();
     options.actions = oneOrAll("all", TVK_ACTION_COUNT, "--action");
     tvltools::ArgCursor args(argc, argv);
     while (!args.done()) {
@@ -150,6 +170,9 @@ Usage: tavrel-sim [options]
                       median and 90th percentile of vibrations and simulated
                       seconds to success and of those spent on feeders that
                       did not tune, and sessions per second
+  --jobs J            run the fleet on J instances of the library in J threads
+                      (default: the number of processors; 1: in the process's
+                      own copy); the statistics are the same for every J
   --resonance F       pin the plate's resonance, Hz
   --width W           pin the resonance half-width (to half power), Hz
   --gain G            pin the coil gain, um of static stroke per amplitude word

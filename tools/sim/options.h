@@ -31,6 +31,7 @@ struct Options {
     std::vector<int> actions;
     std::uint64_t seed = 1;
     int fleet = 0;
+    int jobs = 1; // parseOptions sets the default: the number of processors
     int maxSteps = 3000;
     int verdictSweeps = 3;
     int cameraMs = 100;

@@ -12,42 +12,46 @@ namespace tvlsim {
 
 namespace {
 
-// What the library's clock reads: the simulated time of the step.
-std::int64_t g_simNowNs = 0;
+// What the library's clock reads: the simulated time of the step on this
+// thread (each thread runs its sessions on a copy of its own).
+thread_local std::int64_t t_simNowNs = 0;
 
 std::int64_t simClock() {
-    return g_simNowNs;
+    return t_simNowNs;
 }
 
-void check(int result, const char *what) {
+void check(const TVK_Api &api, int result, const char *what) {
     if (result < 0) {
-        throw std::runtime_error(std::string(what) + ": " + tvk_strerror(result));
+        throw std::runtime_error(std::string(what) + ": " + api.strerror(result));
     }
 }
 
 } // namespace
 
-SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::string *trace) {
+SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setup,
+                         TVK_SimFeeder *sim, std::string *trace) {
+    const TVK_Api &api = copy.api;
     float width = 0.0F;
     float height = 0.0F;
     float startX = 0.0F;
     float startY = 0.0F;
-    check(tvk_sim_platform(setup.model, &width, &height), "platform");
-    check(tvk_start_point(setup.model, setup.action, width, height, &startX, &startY), "start");
-    check(tvk_sim_place(sim, startX, startY), "place");
+    check(api, api.sim_platform(setup.model, &width, &height), "platform");
+    check(api, api.start_point(setup.model, setup.action, width, height, &startX, &startY),
+          "start");
+    check(api, api.sim_place(sim, startX, startY), "place");
 
     TVK_SessionConfig config;
-    tvk_session_config_init(&config, setup.model, setup.action);
+    api.session_config_init_sized(&config, sizeof config, setup.model, setup.action);
     config.max_steps = setup.maxSteps;
     config.verdict_sweeps = setup.verdictSweeps;
-    config.camera = tvk_sim_camera_cb;
-    config.feeder = tvk_sim_feeder_cb;
+    config.camera = api.sim_camera_cb;
+    config.feeder = api.sim_feeder_cb;
     config.user = sim;
 
-    const double vibrationMsAtStart = tvk_sim_vibration_ms(sim);
+    const double vibrationMsAtStart = api.sim_vibration_ms(sim);
     double cameraMs = 0.0;
-    const auto simMs = [&] { return cameraMs + tvk_sim_vibration_ms(sim) - vibrationMsAtStart; };
-    tvltools::SessionDriver driver(config, simClock);
+    const auto simMs = [&] { return cameraMs + api.sim_vibration_ms(sim) - vibrationMsAtStart; };
+    tvltools::SessionDriver driver(copy, config, simClock);
     if (trace != nullptr) {
         *trace += tvk::traceHeader();
     }
@@ -55,13 +59,13 @@ SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::str
     TVK_StepReport step{};
     do {
         const double startMs = simMs();
-        g_simNowNs = static_cast<std::int64_t>(startMs * 1e6);
+        t_simNowNs = static_cast<std::int64_t>(startMs * 1e6);
         step = driver.step();
         cameraMs += setup.cameraMs;
         const bool putBack = (step.events & TVK_EV_ARRIVED) != 0;
         if (putBack) {
             // An arrival: a robot or an operator puts the part back.
-            check(tvk_sim_place(sim, startX, startY), "place");
+            check(api, api.sim_place(sim, startX, startY), "place");
         }
         if (trace != nullptr) {
             *trace += tvk::traceRow(setup.model, setup.action, tvk::exactText(startMs / 1000.0),

@@ -3,6 +3,7 @@
 #ifndef TAVREL_SIM_SESSION_H
 #define TAVREL_SIM_SESSION_H
 
+#include "session_driver.h"
 #include "tavrel_hostkit.h"
 
 #include <string>
@@ -30,10 +31,12 @@ struct SessionResult {
     }
 };
 
-// Runs one session from its start point; appends the trace of every step
-// (the recorder's CSV) to `trace` when given. Throws std::runtime_error when
-// the kit refuses.
-SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::string *trace);
+// Runs one session from its start point on the copy of the kit that made
+// sim; appends the trace of every step (the recorder's CSV) to `trace` when
+// given. Throws std::runtime_error when the kit refuses. Sessions on
+// different copies may run at once on different threads.
+SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setup,
+                         TVK_SimFeeder *sim, std::string *trace);
 
 } // namespace tvlsim
 

@@ -1,0 +1,164 @@
+#include "copies.h"
+
+#include "cli.h"
+#include "console.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace tvlsim {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string kitMessage(int result) {
+    const std::string message = tvk_errmsg();
+    return message.empty() ? tvk_strerror(result) : message;
+}
+
+// One instance's table and clock seam.
+tvltools::KitCopy instanceCopy(TVK_Instance *instance, bool quiet) {
+    tvltools::KitCopy copy;
+    copy.api.size = sizeof copy.api;
+    void *useClock = nullptr;
+    int result = tvk_instance_api(instance, &copy.api);
+    if (result == TVK_OK) {
+        result = tvk_instance_symbol(instance, "tvlsim_use_library_clock", &useClock);
+    }
+    if (result != TVK_OK) {
+        throw tvltools::UsageError("instance: " + kitMessage(result));
+    }
+    copy.useClock = reinterpret_cast<void (*)(tvk::ClockNs)>(useClock);
+    if (quiet) {
+        (void)copy.api.capture_discard();
+    }
+    return copy;
+}
+
+// Results come in from the threads in any order and leave in order.
+class InOrder {
+  public:
+    explicit InOrder(std::size_t count) : results_(count) {}
+
+    void put(std::size_t index, SessionResult result) {
+        const std::lock_guard<std::mutex> lock(lock_);
+        results_[index] = std::move(result);
+        ready_.notify_one();
+    }
+    void fail(std::exception_ptr error) {
+        const std::lock_guard<std::mutex> lock(lock_);
+        if (!error_) {
+            error_ = error;
+        }
+        ready_.notify_one();
+    }
+    // The result of index once it is in; throws a run's exception first.
+    SessionResult take(std::size_t index) {
+        std::unique_lock<std::mutex> lock(lock_);
+        ready_.wait(lock, [&] { return error_ || results_[index].has_value(); });
+        if (error_) {
+            std::rethrow_exception(error_);
+        }
+        return *results_[index];
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable ready_;
+    std::vector<std::optional<SessionResult>> results_;
+    std::exception_ptr error_;
+};
+
+} // namespace
+
+std::string simKitPath() {
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    const fs::path installed = program.parent_path() / TAVREL_SIM_KIT_INSTALLED;
+    if (!error && fs::is_regular_file(installed, error)) {
+        return installed.string();
+    }
+    return TAVREL_SIM_KIT;
+}
+
+KitCopies::KitCopies(int jobs, bool quiet) {
+    if (jobs <= 1) {
+        copies_.push_back(tvltools::ownCopy());
+        return;
+    }
+    const std::string path = simKitPath();
+    while (static_cast<int>(instances_.size()) < jobs) {
+        TVK_Instance *instance = nullptr;
+        const int result = tvk_instance_open(path.c_str(), &instance);
+        if (result == TVK_E_LIMIT && !instances_.empty()) {
+            (void)std::fprintf(stderr, "tavrel-sim: --jobs %d: %s; running on %zu\n", jobs,
+                               kitMessage(result).c_str(), instances_.size());
+            break;
+        }
+        if (result != TVK_OK) {
+            throw tvltools::UsageError("--jobs " + std::to_string(jobs) + ": " +
+                                       kitMessage(result));
+        }
+        instances_.push_back(instance);
+        copies_.push_back(instanceCopy(instance, quiet));
+    }
+}
+
+KitCopies::~KitCopies() {
+    for (TVK_Instance *instance : instances_) {
+        (void)tvk_instance_close(instance);
+    }
+}
+
+void KitCopies::runInOrder(
+    std::size_t count,
+    const std::function<SessionResult(const tvltools::KitCopy &, std::size_t)> &run,
+    const std::function<void(std::size_t, const SessionResult &)> &done) const {
+    if (copies_.size() == 1) {
+        for (std::size_t i = 0; i < count && tvltools::stopSignal() == 0; ++i) {
+            done(i, run(copies_.front(), i));
+        }
+        return;
+    }
+    InOrder results(count);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stopped{false};
+    const auto work = [&](const tvltools::KitCopy &copy) {
+        for (std::size_t i = next++; i < count && !stopped.load(); i = next++) {
+            try {
+                results.put(i, run(copy, i));
+            } catch (...) {
+                results.fail(std::current_exception());
+                return;
+            }
+        }
+    };
+    std::vector<std::thread> threads;
+    for (const tvltools::KitCopy &copy : copies_) {
+        threads.emplace_back(work, std::cref(copy));
+    }
+    try {
+        for (std::size_t i = 0; i < count && tvltools::stopSignal() == 0; ++i) {
+            done(i, results.take(i));
+        }
+    } catch (...) {
+        stopped.store(true);
+        for (std::thread &thread : threads) {
+            thread.join();
+        }
+        throw;
+    }
+    stopped.store(true);
+    for (std::thread &thread : threads) {
+        thread.join();
+    }
+}
+
+} // namespace tvlsim
