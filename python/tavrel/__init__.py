@@ -30,7 +30,9 @@ from .errors import (
     KitIOError,
     LayoutError,
     LibraryError,
+    LimitError,
     OutOfMemoryError,
+    PlatformError,
     ReentryError,
     SizeError,
     StateError,
@@ -38,6 +40,7 @@ from .errors import (
     ThreadError,
 )
 from .geometry import Geometry, area_of, geometry, in_target, start_point
+from .instance import Instance
 from .records import (
     Answers,
     Area,
@@ -75,14 +78,17 @@ __all__ = [
     "Geometry",
     "HandleError",
     "HostCommand",
+    "Instance",
     "KitIOError",
     "LayoutError",
     "LibraryError",
+    "LimitError",
     "LogicParams",
     "MotorUse",
     "MotorWords",
     "OutOfMemoryError",
     "Outcome",
+    "PlatformError",
     "Recorder",
     "ReentryError",
     "Session",

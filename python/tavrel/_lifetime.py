@@ -58,6 +58,11 @@ class Native:
         if not self._finalizer.alive:
             raise errors.fault(errors.ErrorCode.STATE, doing, f"{self.what} {self.gone}")
 
+    def serve_any(self, doing: str) -> None:
+        """Refuses a call once released, from whatever thread."""
+        if not self._finalizer.alive:
+            raise errors.fault(errors.ErrorCode.STATE, doing, f"{self.what} {self.gone}")
+
     def release(self) -> Any:
         """Runs the release now; None when it already ran.
 

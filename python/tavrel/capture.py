@@ -6,7 +6,8 @@ nowhere. Descriptor 1 is process-wide, so while a capture is active anything
 else written to it goes the same way. Python's own ``sys.stdout``, when it
 writes to descriptor 1, is moved to a copy of the original descriptor for the
 time of the capture, so ``print`` still reaches the terminal. One capture at
-a time.
+a time. A capture on an :class:`~tavrel.Instance` (``instance=``) takes that
+copy's text alone and leaves descriptor 1 and ``sys.stdout`` as they are.
 """
 
 from __future__ import annotations
@@ -14,19 +15,27 @@ from __future__ import annotations
 import io
 import os
 import sys
-from typing import Any, Callable, Optional, TextIO, Union
+from typing import TYPE_CHECKING, Any, Callable, Optional, TextIO, Union
 
 from . import errors
 from ._callbacks import HeldErrors, weak_callback
 from ._lifetime import Native
 from .native import ffi, kit
 
+if TYPE_CHECKING:
+    from .instance import Instance
+
 Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 
-def capture_active() -> bool:
+def _table(instance: Optional[Instance]) -> Any:
+    """The copy of the kit a capture runs on."""
+    return kit if instance is None else instance.kit
+
+
+def capture_active(instance: Optional[Instance] = None) -> bool:
     """True while a capture (from this binding or any other code) is active."""
-    return bool(kit.tvk_capture_active())
+    return bool(_table(instance).tvk_capture_active())
 
 
 class Capture:
@@ -40,23 +49,30 @@ class Capture:
         what: str,
         start: Callable[[Any], int],
         function: Optional[Callable[[str], object]] = None,
+        instance: Optional[Instance] = None,
     ) -> None:
         self.what = what
+        self._kit = _table(instance)
         self._held = HeldErrors()
         self._function = function
         # The kit holds the line function until the capture stops; it reaches
         # this object weakly, so a function that refers back leaves it collectable.
         deliver = weak_callback(self, "the diagnostics line function", Capture._deliver, None)
         line_fn = ffi.callback("TVK_LineFn", deliver) if function is not None else ffi.NULL
-        # Python's buffered text goes out before descriptor 1 moves.
-        stdout = _PythonStdout()
+        # Python's buffered text goes out before descriptor 1 moves; an
+        # instance's capture does not move it.
+        stdout = _PythonStdout(instance is None)
         try:
-            errors.check(start(line_fn), f"capture {what}")
+            errors.check(start(line_fn), f"capture {what}", self._kit)
         except BaseException:
             stdout.restore()
             raise
         stdout.divert()
-        self._native = Native(self, f"the capture {what}", "has stopped", _stop, line_fn, stdout)
+        self._native = Native(
+            self, f"the capture {what}", "has stopped", _stop, self._kit, line_fn, stdout
+        )
+        if instance is not None:
+            instance.adopt(self._native)
 
     def __enter__(self) -> Capture:
         return self
@@ -73,7 +89,7 @@ class Capture:
         """Delivers the complete lines collected so far (callback captures)."""
         self._native.own("pump the capture")
         if self.active:
-            errors.check(kit.tvk_capture_pump(), f"pump the capture {self.what}")
+            errors.check(self._kit.tvk_capture_pump(), f"pump the capture {self.what}", self._kit)
         self.raise_held()
 
     def raise_held(self) -> None:
@@ -93,45 +109,57 @@ class Capture:
         self._function(ffi.unpack(line, length).decode("utf-8", "replace"))
 
 
-def _stop(_line_fn: object, stdout: _PythonStdout) -> None:
+def _stop(table: Any, _line_fn: object, stdout: _PythonStdout) -> None:
     """Stops the kit's capture; ``_line_fn`` stays alive until then."""
     try:
-        errors.check(kit.tvk_capture_stop(), "stop the capture")
+        errors.check(table.tvk_capture_stop(), "stop the capture", table)
     finally:
         stdout.restore()
 
 
-def capture_to_file(path: Path, append: bool = False) -> Capture:
+def capture_to_file(
+    path: Path, append: bool = False, instance: Optional[Instance] = None
+) -> Capture:
     """Captures the library's text into the file at ``path`` (created or truncated)."""
     encoded = os.fsencode(os.fspath(path))
     flags = 1 if append else 0
-    return Capture(f"to {os.fsdecode(encoded)}", lambda _: kit.tvk_capture_to_file(encoded, flags))
+    table = _table(instance)
+    return Capture(
+        f"to {os.fsdecode(encoded)}",
+        lambda _: table.tvk_capture_to_file(encoded, flags),
+        instance=instance,
+    )
 
 
-def capture_lines(function: Callable[[str], object]) -> Capture:
+def capture_lines(
+    function: Callable[[str], object], instance: Optional[Instance] = None
+) -> Capture:
     """Captures the library's text and calls ``function(line)`` per line.
 
     Lines are delivered during session steps and by :meth:`Capture.pump`.
     """
     if not callable(function):
         raise TypeError(f"function must be callable, got {function!r}")
-    return Capture("to a function", _to_callback, function)
+    table = _table(instance)
+    return Capture(
+        "to a function",
+        lambda line_fn: table.tvk_capture_to_callback(line_fn, ffi.NULL),
+        function,
+        instance,
+    )
 
 
-def _to_callback(line_fn: Any) -> int:
-    return kit.tvk_capture_to_callback(line_fn, ffi.NULL)
-
-
-def discard_diagnostics() -> Capture:
+def discard_diagnostics(instance: Optional[Instance] = None) -> Capture:
     """Discards the library's text until the capture stops."""
-    return Capture("to nowhere", lambda _: kit.tvk_capture_discard())
+    table = _table(instance)
+    return Capture("to nowhere", lambda _: table.tvk_capture_discard(), instance=instance)
 
 
 class _PythonStdout:
     """Keeps Python's ``sys.stdout`` on the original descriptor 1 during a capture."""
 
-    def __init__(self) -> None:
-        diverted = _writes_to_descriptor_1(sys.stdout)
+    def __init__(self, moving: bool) -> None:
+        diverted = moving and _writes_to_descriptor_1(sys.stdout)
         self._saved: Optional[TextIO] = sys.stdout if diverted else None
         self._stream: Optional[TextIO] = None
         if self._saved is not None:

@@ -13,7 +13,7 @@ import math
 import numbers
 import operator
 import struct
-from typing import Dict, Optional, Tuple, Type, Union
+from typing import Any, Dict, Optional, Tuple, Type, Union
 
 from .native import ffi, kit
 
@@ -36,6 +36,8 @@ class ErrorCode(enum.IntEnum):
     HANDLE = kit.TVK_E_HANDLE
     REENTRY = kit.TVK_E_REENTRY
     THREAD = kit.TVK_E_THREAD
+    LIMIT = kit.TVK_E_LIMIT
+    PLATFORM = kit.TVK_E_PLATFORM
 
 
 class TavrelError(RuntimeError):
@@ -104,6 +106,14 @@ class ThreadError(TavrelError):
     """The object belongs to another thread (``TVK_E_THREAD``)."""
 
 
+class LimitError(TavrelError):
+    """No further instance: the C library's loader holds no more (``TVK_E_LIMIT``)."""
+
+
+class PlatformError(TavrelError):
+    """Not available on this platform: instances on Windows (``TVK_E_PLATFORM``)."""
+
+
 ERROR_CLASSES: Dict[int, Type[TavrelError]] = {
     ErrorCode.ARG: ArgumentError,
     ErrorCode.BUSY: BusyError,
@@ -117,6 +127,8 @@ ERROR_CLASSES: Dict[int, Type[TavrelError]] = {
     ErrorCode.HANDLE: HandleError,
     ErrorCode.REENTRY: ReentryError,
     ErrorCode.THREAD: ThreadError,
+    ErrorCode.LIMIT: LimitError,
+    ErrorCode.PLATFORM: PlatformError,
 }
 
 
@@ -127,21 +139,31 @@ def _as_code(code: int) -> Union[ErrorCode, int]:
         return int(code)
 
 
-def kit_message() -> str:
-    """What the kit's last failing call on this thread refused (``tvk_errmsg()``)."""
-    return ffi.string(kit.tvk_errmsg()).decode("utf-8", "replace")
+def kit_message(source: Any = None) -> str:
+    """What the kit's last failing call on this thread refused (``tvk_errmsg()``).
+
+    ``source`` is the copy of the kit that failed: an instance's functions, or
+    None for the process's own.
+    """
+    errmsg = (kit if source is None else source).tvk_errmsg
+    return ffi.string(errmsg()).decode("utf-8", "replace")
 
 
-def fault(code: int, doing: str, detail: Optional[str] = None) -> TavrelError:
+def fault(
+    code: int, doing: str, detail: Optional[str] = None, source: Any = None
+) -> TavrelError:
     """The error of ``code``'s class; ``detail`` None reads the kit's message."""
     kind = ERROR_CLASSES.get(code, TavrelError)
-    return kind(code, doing, kit_message() if detail is None else detail)
+    return kind(code, doing, kit_message(source) if detail is None else detail)
 
 
-def check(result: int, doing: str) -> int:
-    """Returns a non-negative kit result; raises the code's error for a negative one."""
+def check(result: int, doing: str, source: Any = None) -> int:
+    """Returns a non-negative kit result; raises the code's error for a negative one.
+
+    ``source``: the copy of the kit that answered (None: the process's own).
+    """
     if result < 0:
-        raise fault(result, doing)
+        raise fault(result, doing, source=source)
     return result
 
 

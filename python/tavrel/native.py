@@ -88,7 +88,9 @@ enum {
     TVK_E_LAYOUT = -9,
     TVK_E_HANDLE = -10,
     TVK_E_REENTRY = -11,
-    TVK_E_THREAD = -12
+    TVK_E_THREAD = -12,
+    TVK_E_LIMIT = -13,
+    TVK_E_PLATFORM = -14
 };
 
 const char *tvk_strerror(int code);
@@ -298,6 +300,61 @@ void tvk_sim_destroy(TVK_SimFeeder *sim);
 
 int tvk_sim_camera_cb(void *user, float *x, float *y);
 int tvk_sim_feeder_cb(void *user, const ST_HostFedColC *command);
+
+typedef struct TVK_Instance TVK_Instance;
+
+typedef struct TVK_Api {
+    uint32_t size;
+    const char *(*strerror)(int code);
+    const char *(*errmsg)(void);
+    const char *(*version)(void);
+    int (*geometry)(int model, int action, TVK_Geometry *out);
+    int (*area_of)(int model, int action, float x, float y);
+    int (*in_target)(int model, int action, float x, float y);
+    int (*start_point)(int model, int action, float width, float height, float *x, float *y);
+    void (*session_config_init_sized)(TVK_SessionConfig *config, uint32_t size, int model,
+                                      int action);
+    int (*session_start)(const TVK_SessionConfig *config, TVK_Session **out);
+    int (*session_step)(TVK_Session *session, TVK_StepReport *report);
+    int (*session_run)(TVK_Session *session, TVK_PutBackFn put_back, TVK_StepReport *report);
+    int (*session_command)(TVK_Session *session, int command);
+    int (*session_set_params)(TVK_Session *session, const ST_HostLogicParam *params);
+    int (*session_outcome)(const TVK_Session *session, char *reason, int32_t reason_size);
+    int (*session_end)(TVK_Session *session);
+    double (*clock_seconds)(void);
+    int (*recorder_open)(const char *path, int model, int action, TVK_Recorder **out);
+    int (*recorder_write)(TVK_Recorder *recorder, double time_s, const TVK_StepReport *step,
+                          int reset);
+    int (*recorder_close)(TVK_Recorder *recorder);
+    void (*recorder_abandon)(TVK_Recorder *recorder);
+    int (*capture_to_file)(const char *path, int append);
+    int (*capture_to_callback)(TVK_LineFn fn, void *user);
+    int (*capture_discard)(void);
+    int (*capture_pump)(void);
+    int (*capture_stop)(void);
+    int (*capture_active)(void);
+    int (*sim_default_ranges)(int model, TVK_SimRanges *out);
+    int (*sim_platform)(int model, float *width, float *height);
+    uint64_t (*sim_mix_seed)(uint64_t seed, uint64_t a, uint64_t b);
+    int (*sim_create)(int model, const TVK_SimRanges *ranges, uint64_t feeder_seed,
+                      uint64_t noise_seed, TVK_SimFeeder **out);
+    int (*sim_reseed)(TVK_SimFeeder *sim, uint64_t noise_seed);
+    int (*sim_params)(const TVK_SimFeeder *sim, TVK_SimParams *out);
+    int (*sim_place)(TVK_SimFeeder *sim, float x, float y);
+    int (*sim_position)(const TVK_SimFeeder *sim, float *x, float *y);
+    int (*sim_camera)(const TVK_SimFeeder *sim, float *x, float *y);
+    int (*sim_vibrate)(TVK_SimFeeder *sim, const ST_HostFedColC *command);
+    int (*sim_probe)(const TVK_SimFeeder *sim, const ST_HostFedColC *command, TVK_SimProbe *out);
+    double (*sim_vibration_ms)(const TVK_SimFeeder *sim);
+    void (*sim_destroy)(TVK_SimFeeder *sim);
+    int (*sim_camera_cb)(void *user, float *x, float *y);
+    int (*sim_feeder_cb)(void *user, const ST_HostFedColC *command);
+} TVK_Api;
+
+int tvk_instance_open(const char *kit_path, TVK_Instance **out);
+int tvk_instance_api(const TVK_Instance *instance, TVK_Api *out);
+int tvk_instance_symbol(const TVK_Instance *instance, const char *name, void **out);
+int tvk_instance_close(TVK_Instance *instance);
 """
 
 # The sizes every host must agree on, byte for byte.

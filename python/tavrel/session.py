@@ -10,6 +10,7 @@ from ._callbacks import HeldErrors, weak_callback
 from ._lifetime import Native
 from .capture import Capture, capture_active, capture_lines, capture_to_file, discard_diagnostics
 from .geometry import Geometry, geometry
+from .instance import Instance
 from .native import ffi, kit, lib
 from .records import Answers, Command, HostCommand, LogicParams, Outcome, StepReport, new_record
 
@@ -37,8 +38,9 @@ class Session:
     path (the text goes to that file) or a function (called with each line);
     a capture the program already runs is left as it is.
 
-    The library holds one session per process: end a session (``with``, or
-    :meth:`end`) before starting the next; one the program drops is ended when
+    The library holds one session per copy: end a session (``with``, or
+    :meth:`end`) before starting the next; a session on an :class:`Instance`
+    (``instance=``) runs on that copy, at once with sessions on others; one the program drops is ended when
     Python collects it. A session serves the thread that started it only. An
     exception raised by a callback is re-raised to the caller of :meth:`step`
     or :meth:`run`.
@@ -55,14 +57,19 @@ class Session:
         verdict_sweeps: Optional[int] = None,
         answers: Answers = Answers.STANDARD,
         diagnostics: Diagnostics = None,
+        instance: Optional[Instance] = None,
     ) -> None:
         model, action = errors.model_action(model, action)
+        if instance is not None and not isinstance(instance, Instance):
+            raise TypeError(f"instance must be an Instance or None, got {instance!r}")
+        self._instance = instance
+        self._kit: Any = kit if instance is None else instance.kit
         if not callable(camera):
             raise TypeError(f"camera must be callable, got {camera!r}")
         if not callable(feeder):
             raise TypeError(f"feeder must be callable, got {feeder!r}")
         config = ffi.new("TVK_SessionConfig *")
-        kit.tvk_session_config_init_sized(config, ffi.sizeof(config[0]), model, action)
+        self._kit.tvk_session_config_init_sized(config, ffi.sizeof(config[0]), model, action)
         config.answers = Answers(errors.whole("answers", answers, min(Answers), max(Answers)))
         if max_steps is not None:
             config.max_steps = errors.whole("max_steps", max_steps, 0, INT32_MAX)
@@ -87,16 +94,21 @@ class Session:
             ),
         )
         config.camera, config.feeder = callbacks
-        self._capture = _start_diagnostics(diagnostics)
+        self._capture = _start_diagnostics(diagnostics, instance)
         out = ffi.new("TVK_Session **")
+        doing = "start a session " + ("(one per process)" if instance is None else "on the instance")
         try:
-            errors.check(kit.tvk_session_start(config, out), "start a session (one per process)")
+            errors.check(self._kit.tvk_session_start(config, out), doing, self._kit)
         except BaseException:
             if self._capture is not None:
                 self._capture.stop()
             raise
         self._handle = out[0]
-        self._native = Native(self, "the session", "has ended", _end_session, out[0], callbacks)
+        self._native = Native(
+            self, "the session", "has ended", _end_session, self._kit, out[0], callbacks
+        )
+        if instance is not None:
+            instance.adopt(self._native)
 
     def __enter__(self) -> Session:
         return self
@@ -117,8 +129,8 @@ class Session:
     def step(self) -> StepReport:
         """Runs one library step; returns its :class:`StepReport`."""
         report = new_record("TVK_StepReport")
-        began = kit.tvk_clock_seconds()
-        self._call("session step", kit.tvk_session_step, report)
+        began = self._kit.tvk_clock_seconds()
+        self._call("session step", self._kit.tvk_session_step, report)
         return StepReport.from_c(report, began)
 
     def steps(self) -> Iterator[StepReport]:
@@ -146,25 +158,26 @@ class Session:
             guarded = self._held.guard("the put_back callback", back, None)
             callback = ffi.callback("TVK_PutBackFn", guarded)
         report = new_record("TVK_StepReport")
-        self._call("session run", kit.tvk_session_run, callback, report)
+        self._call("session run", self._kit.tvk_session_run, callback, report)
         return StepReport.from_c(report)
 
     def command(self, command: int) -> None:
         """Gives a :class:`HostCommand` between steps (END stops the session)."""
         command = HostCommand(errors.whole("command", command, min(HostCommand), max(HostCommand)))
-        self._call(f"command {command.name}", kit.tvk_session_command, command)
+        self._call(f"command {command.name}", self._kit.tvk_session_command, command)
 
     def set_params(self, params: LogicParams) -> None:
         """Sets the five host parameters (:class:`LogicParams`) between steps."""
         if not isinstance(params, LogicParams):
             raise TypeError(f"params must be LogicParams, got {params!r}")
-        self._call("set parameters", kit.tvk_session_set_params, params.to_c())
+        self._call("set parameters", self._kit.tvk_session_set_params, params.to_c())
 
     @property
     def params(self) -> LogicParams:
         """The five host parameters in force (read from the library)."""
         self._native.serve("read the parameters")
-        return LogicParams.from_c(lib.TVLLogicParamRe())
+        read = lib.TVLLogicParamRe if self._instance is None else self._instance.logic_param_re
+        return LogicParams.from_c(read())
 
     @property
     def outcome(self) -> Outcome:
@@ -186,9 +199,11 @@ class Session:
 
     def _outcome(self) -> Tuple[Outcome, str]:
         self._native.serve("session outcome")
-        reason = ffi.new("char[]", kit.TVK_REASON_MAX)
+        reason = ffi.new("char[]", self._kit.TVK_REASON_MAX)
         outcome = errors.check(
-            kit.tvk_session_outcome(self._handle, reason, kit.TVK_REASON_MAX), "session outcome"
+            self._kit.tvk_session_outcome(self._handle, reason, self._kit.TVK_REASON_MAX),
+            "session outcome",
+            self._kit,
         )
         return Outcome(outcome), ffi.string(reason).decode("utf-8", "replace")
 
@@ -209,7 +224,7 @@ class Session:
         self._held.raise_held()
         if self._capture is not None:
             self._capture.raise_held()
-        return errors.check(result, doing)
+        return errors.check(result, doing, self._kit)
 
     def _report_position(self, _user: object, x: Any, y: Any) -> int:
         position = camera_position(self._camera())
@@ -240,17 +255,19 @@ def camera_position(answer: Any) -> Optional[Tuple[float, float]]:
     return x, y
 
 
-def _start_diagnostics(diagnostics: Diagnostics) -> Optional[Capture]:
+def _start_diagnostics(
+    diagnostics: Diagnostics, instance: Optional[Instance]
+) -> Optional[Capture]:
     """The capture a session starts for the library's text, or None."""
     if diagnostics is None:
-        return None if capture_active() else discard_diagnostics()
+        return None if capture_active(instance) else discard_diagnostics(instance)
     if isinstance(diagnostics, (str, bytes, os.PathLike)):
-        return capture_to_file(diagnostics)
+        return capture_to_file(diagnostics, instance=instance)
     if callable(diagnostics):
-        return capture_lines(diagnostics)
+        return capture_lines(diagnostics, instance)
     raise TypeError(f"diagnostics must be None, a path or a function, got {diagnostics!r}")
 
 
-def _end_session(handle: Any, _callbacks: object) -> None:
+def _end_session(table: Any, handle: Any, _callbacks: object) -> None:
     """Ends the native session; ``_callbacks`` stay alive until then."""
-    errors.check(kit.tvk_session_end(handle), "end the session")
+    errors.check(table.tvk_session_end(handle), "end the session", table)

@@ -6,6 +6,7 @@ from typing import Any, NamedTuple, Optional, Tuple
 
 from . import errors
 from ._lifetime import Native
+from .instance import Instance
 from .native import ffi, kit
 from .records import Command, new_record
 
@@ -121,7 +122,8 @@ class SimFeeder:
     at the platform's centre. :meth:`camera` and :meth:`vibrate` fit a
     :class:`~tavrel.Session`'s ``camera`` and ``feeder`` arguments. Destroyed
     by :meth:`close`, by leaving ``with``, or when Python collects it; it
-    serves the thread that made it only.
+    serves the thread that made it only. With ``instance=`` it lives in that
+    :class:`~tavrel.Instance`, for a session on the same instance.
     """
 
     def __init__(
@@ -130,23 +132,30 @@ class SimFeeder:
         feeder_seed: int = 1,
         noise_seed: int = 1,
         ranges: Optional[SimRanges] = None,
+        instance: Optional[Instance] = None,
     ) -> None:
+        if instance is not None and not isinstance(instance, Instance):
+            raise TypeError(f"instance must be an Instance or None, got {instance!r}")
+        self._instance = instance
+        self._kit: Any = kit if instance is None else instance.kit
         self.model = errors.whole("model", model, 0, kit.TVK_MODEL_COUNT - 1)
         if ranges is not None and not isinstance(ranges, SimRanges):
             raise TypeError(f"ranges must be SimRanges or None, got {ranges!r}")
         c_ranges = ffi.NULL if ranges is None else ranges.to_c()
         out = ffi.new("TVK_SimFeeder **")
-        result = kit.tvk_sim_create(
+        result = self._kit.tvk_sim_create(
             self.model,
             c_ranges,
             errors.whole("feeder_seed", feeder_seed, 0, SEED_MAX),
             errors.whole("noise_seed", noise_seed, 0, SEED_MAX),
             out,
         )
-        errors.check(result, "create a simulated feeder")
+        errors.check(result, "create a simulated feeder", self._kit)
         self._sim = out[0]
         what = "the simulated feeder"
-        self._native = Native(self, what, "is closed", kit.tvk_sim_destroy, out[0])
+        self._native = Native(self, what, "is closed", self._kit.tvk_sim_destroy, out[0])
+        if instance is not None:
+            instance.adopt(self._native)
 
     def __enter__(self) -> SimFeeder:
         return self
@@ -162,13 +171,13 @@ class SimFeeder:
     def reseed(self, noise_seed: int) -> None:
         """Starts the motion noise again from ``noise_seed``."""
         seed = errors.whole("noise_seed", noise_seed, 0, SEED_MAX)
-        self._check(kit.tvk_sim_reseed, "reseed", seed)
+        self._check(self._kit.tvk_sim_reseed, "reseed", seed)
 
     @property
     def params(self) -> SimParams:
         """The drawn feeder's :class:`SimParams`."""
         record = new_record("TVK_SimParams")
-        self._check(kit.tvk_sim_params, "feeder constants", record)
+        self._check(self._kit.tvk_sim_params, "feeder constants", record)
         return SimParams._make(
             tuple(record.motor_gain) if name == "motor_gain" else getattr(record, name)
             for name in SimParams._fields
@@ -177,42 +186,42 @@ class SimFeeder:
     def place(self, x: float, y: float) -> None:
         """Puts the part at (x, y), clamped to the platform."""
         x, y = errors.single("x", x), errors.single("y", y)
-        self._check(kit.tvk_sim_place, "place the part", x, y)
+        self._check(self._kit.tvk_sim_place, "place the part", x, y)
 
     @property
     def position(self) -> Tuple[float, float]:
         """Where the part is."""
         x, y = ffi.new("float *"), ffi.new("float *")
-        self._check(kit.tvk_sim_position, "position", x, y)
+        self._check(self._kit.tvk_sim_position, "position", x, y)
         return x[0], y[0]
 
     def camera(self) -> Optional[Tuple[float, float]]:
         """What a camera reports: the position rounded to two decimals."""
         x, y = ffi.new("float *"), ffi.new("float *")
-        seen = self._check(kit.tvk_sim_camera, "camera", x, y)
+        seen = self._check(self._kit.tvk_sim_camera, "camera", x, y)
         return (x[0], y[0]) if seen else None
 
     def vibrate(self, command: Command) -> None:
         """Runs one feeder :class:`~tavrel.Command`: the part moves for its run time."""
         if not isinstance(command, Command):
             raise TypeError(f"command must be a Command, got {command!r}")
-        self._check(kit.tvk_sim_vibrate, "vibrate", command.to_c())
+        self._check(self._kit.tvk_sim_vibrate, "vibrate", command.to_c())
 
     def probe(self, command: Command) -> SimProbe:
         """What ``command`` would do to the part where it lies; nothing changes."""
         if not isinstance(command, Command):
             raise TypeError(f"command must be a Command, got {command!r}")
         record = new_record("TVK_SimProbe")
-        self._check(kit.tvk_sim_probe, "probe", command.to_c(), record)
+        self._check(self._kit.tvk_sim_probe, "probe", command.to_c(), record)
         return SimProbe._make(getattr(record, name) for name in SimProbe._fields)
 
     @property
     def vibration_ms(self) -> float:
         """Simulated milliseconds of vibration so far."""
         self._native.serve("vibration time")
-        return kit.tvk_sim_vibration_ms(self._sim)
+        return self._kit.tvk_sim_vibration_ms(self._sim)
 
     def _check(self, function: Any, doing: str, *args: Any) -> int:
         """Calls the kit on this feeder; raises the kit's error."""
         self._native.serve(doing)
-        return errors.check(function(self._sim, *args), doing)
+        return errors.check(function(self._sim, *args), doing, self._kit)

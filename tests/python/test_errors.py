@@ -29,6 +29,8 @@ CLASSES = [
     ("HANDLE", "HandleError"),
     ("REENTRY", "ReentryError"),
     ("THREAD", "ThreadError"),
+    ("LIMIT", "LimitError"),
+    ("PLATFORM", "PlatformError"),
 ]
 
 
