@@ -3,14 +3,19 @@
 #include "cli.h"
 #include "console.h"
 
+#include <cstdio>
+#include <filesystem>
+
+// The Windows cross build's thread model has no threads, and Windows no
+// instances: there the fleet runs in the process's own copy.
+#ifndef _WIN32
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <exception>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <thread>
+#endif
 
 namespace tvlsim {
 
@@ -42,6 +47,29 @@ tvltools::KitCopy instanceCopy(TVK_Instance *instance, bool quiet) {
     return copy;
 }
 
+// A library that has seen no part yet takes its first sighting to prime its
+// sample ring only; once primed, it stays so and what it saw before does not
+// matter. In the process's own copy every fleet session but the first meets
+// a primed library, so every instance but the first, whose thread starts
+// with the first session, is primed with a session of one step: each feeder
+// then meets the library as --jobs 1 shows it to that feeder.
+void prime(const tvltools::KitCopy &copy) {
+    TVK_SimFeeder *sim = nullptr;
+    const int result = copy.api.sim_create(0, nullptr, 1, 1, &sim);
+    if (result != TVK_OK) {
+        throw tvltools::UsageError("instance: " + std::string(copy.api.strerror(result)));
+    }
+    const SessionSetup oneStep{0, 0, 1, 100, 0};
+    try {
+        (void)runSession(copy, oneStep, sim, nullptr);
+    } catch (...) {
+        copy.api.sim_destroy(sim);
+        throw;
+    }
+    copy.api.sim_destroy(sim);
+}
+
+#ifndef _WIN32
 // Results come in from the threads in any order and leave in order.
 class InOrder {
   public:
@@ -75,6 +103,7 @@ class InOrder {
     std::vector<std::optional<SessionResult>> results_;
     std::exception_ptr error_;
 };
+#endif
 
 } // namespace
 
@@ -108,6 +137,9 @@ KitCopies::KitCopies(int jobs, bool quiet) {
         }
         instances_.push_back(instance);
         copies_.push_back(instanceCopy(instance, quiet));
+        if (copies_.size() > 1) {
+            prime(copies_.back());
+        }
     }
 }
 
@@ -127,11 +159,14 @@ void KitCopies::runInOrder(
         }
         return;
     }
+#ifndef _WIN32
     InOrder results(count);
-    std::atomic<std::size_t> next{0};
+    // Thread t starts with session t (the first copy, unprimed, with the
+    // first session), then takes the next not taken.
+    std::atomic<std::size_t> next{copies_.size()};
     std::atomic<bool> stopped{false};
-    const auto work = [&](const tvltools::KitCopy &copy) {
-        for (std::size_t i = next++; i < count && !stopped.load(); i = next++) {
+    const auto work = [&](const tvltools::KitCopy &copy, std::size_t first) {
+        for (std::size_t i = first; i < count && !stopped.load(); i = next++) {
             try {
                 results.put(i, run(copy, i));
             } catch (...) {
@@ -141,8 +176,8 @@ void KitCopies::runInOrder(
         }
     };
     std::vector<std::thread> threads;
-    for (const tvltools::KitCopy &copy : copies_) {
-        threads.emplace_back(work, std::cref(copy));
+    for (std::size_t t = 0; t < copies_.size(); ++t) {
+        threads.emplace_back(work, std::cref(copies_[t]), t);
     }
     try {
         for (std::size_t i = 0; i < count && tvltools::stopSignal() == 0; ++i) {
@@ -159,6 +194,7 @@ void KitCopies::runInOrder(
     for (std::thread &thread : threads) {
         thread.join();
     }
+#endif
 }
 
 } // namespace tvlsim
