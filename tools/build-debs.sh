@@ -21,7 +21,8 @@ quietly cmake --preset deb \
     -DCMAKE_C_FLAGS="$(flags CFLAGS) $(flags CPPFLAGS)" \
     -DCMAKE_CXX_FLAGS="$(flags CXXFLAGS) $(flags CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(flags LDFLAGS)" \
-    -DCMAKE_SHARED_LINKER_FLAGS="$(flags LDFLAGS)"
+    -DCMAKE_SHARED_LINKER_FLAGS="$(flags LDFLAGS)" \
+    -DCMAKE_MODULE_LINKER_FLAGS="$(flags LDFLAGS)"
 quietly cmake --build --preset deb -j "$JOBS"
 rm -f build-deb/*.deb
 quietly cpack --preset deb

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <utility>
 #endif
 
 namespace tvlsim {
@@ -83,7 +84,7 @@ class InOrder {
     void fail(std::exception_ptr error) {
         const std::lock_guard<std::mutex> lock(lock_);
         if (!error_) {
-            error_ = error;
+            error_ = std::move(error);
         }
         ready_.notify_one();
     }

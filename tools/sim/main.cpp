@@ -246,7 +246,7 @@ bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
     Spent tuned;
     Spent failed;
     Spent allFailed;
-    const auto run = [&](const tvltools::KitCopy &copy, std::size_t i) {
+    const auto tuneOne = [&](const tvltools::KitCopy &copy, std::size_t i) {
         const FleetSession &session = sessions[i];
         return runOne(copy, options, session.model, session.index, session.action, nullptr);
     };
@@ -270,7 +270,7 @@ bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
             progress.setLabel(sessionLabel(sessions[i + 1].model, sessions[i + 1].action));
         }
     };
-    copies.runInOrder(sessions.size(), run, take);
+    copies.runInOrder(sessions.size(), tuneOne, take);
     if (tvltools::stopSignal() != 0) {
         return false;
     }
