@@ -12,8 +12,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <map>
 #include <mutex>
-#include <optional>
 #include <thread>
 #include <utility>
 #endif
@@ -71,14 +71,13 @@ void prime(const tvltools::KitCopy &copy) {
 }
 
 #ifndef _WIN32
-// Results come in from the threads in any order and leave in order.
+// Results come in from the threads in any order and leave in order; only
+// those not yet taken are held.
 class InOrder {
   public:
-    explicit InOrder(std::size_t count) : results_(count) {}
-
     void put(std::size_t index, SessionResult result) {
         const std::lock_guard<std::mutex> lock(lock_);
-        results_[index] = std::move(result);
+        results_.emplace(index, std::move(result));
         ready_.notify_one();
     }
     void fail(std::exception_ptr error) {
@@ -91,17 +90,20 @@ class InOrder {
     // The result of index once it is in; throws a run's exception first.
     SessionResult take(std::size_t index) {
         std::unique_lock<std::mutex> lock(lock_);
-        ready_.wait(lock, [&] { return error_ || results_[index].has_value(); });
+        ready_.wait(lock, [&] { return error_ || results_.count(index) != 0; });
         if (error_) {
             std::rethrow_exception(error_);
         }
-        return *results_[index];
+        const auto found = results_.find(index);
+        SessionResult result = std::move(found->second);
+        results_.erase(found);
+        return result;
     }
 
   private:
     std::mutex lock_;
     std::condition_variable ready_;
-    std::vector<std::optional<SessionResult>> results_;
+    std::map<std::size_t, SessionResult> results_;
     std::exception_ptr error_;
 };
 #endif
@@ -161,7 +163,7 @@ void KitCopies::runInOrder(
         return;
     }
 #ifndef _WIN32
-    InOrder results(count);
+    InOrder results;
     // Thread t starts with session t (the first copy, unprimed, with the
     // first session), then takes the next not taken.
     std::atomic<std::size_t> next{copies_.size()};

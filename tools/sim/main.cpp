@@ -212,23 +212,19 @@ void printFleetRow(FILE *out, int model, int action, int feeders, const Spent &t
     (void)std::fprintf(out, "\n");
 }
 
-// The fleet's sessions, model by model, action by action, feeder by feeder.
+// Session i of the fleet: model by model, action by action, feeder by feeder
+// (worked out, not listed: a fleet may hold millions).
 struct FleetSession {
     int model;
     int action;
     int index;
 };
 
-std::vector<FleetSession> fleetSessions(const Options &options) {
-    std::vector<FleetSession> sessions;
-    for (const int model : options.models) {
-        for (const int action : options.actions) {
-            for (int index = 0; index < options.fleet; ++index) {
-                sessions.push_back({model, action, index});
-            }
-        }
-    }
-    return sessions;
+FleetSession fleetSession(const Options &options, std::size_t i) {
+    const auto fleet = static_cast<std::size_t>(options.fleet);
+    const std::size_t group = i / fleet;
+    return {options.models[group / options.actions.size()],
+            options.actions[group % options.actions.size()], static_cast<int>(i % fleet)};
 }
 
 bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
@@ -240,19 +236,19 @@ bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
     const auto started = std::chrono::steady_clock::now();
     bool allTuned = true;
     tvltools::ProgressMeter progress(sessionCount(options), "sessions");
-    const std::vector<FleetSession> sessions = fleetSessions(options);
-    progress.setLabel(sessionLabel(sessions.front().model, sessions.front().action));
+    const auto count = static_cast<std::size_t>(sessionCount(options));
+    progress.setLabel(sessionLabel(options.models.front(), options.actions.front()));
     long done = 0;
     Spent tuned;
     Spent failed;
     Spent allFailed;
     const auto tuneOne = [&](const tvltools::KitCopy &copy, std::size_t i) {
-        const FleetSession &session = sessions[i];
+        const FleetSession session = fleetSession(options, i);
         return runOne(copy, options, session.model, session.index, session.action, nullptr);
     };
     // Results arrive in the sessions' order, whatever the number of jobs.
     const auto take = [&](std::size_t i, const SessionResult &result) {
-        const FleetSession &session = sessions[i];
+        const FleetSession session = fleetSession(options, i);
         (result.tuned() ? tuned : failed).add(result);
         ++done;
         progress.advance();
@@ -266,11 +262,12 @@ bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
         tuned = Spent{};
         failed = Spent{};
         (void)std::fflush(out);
-        if (i + 1 < sessions.size()) {
-            progress.setLabel(sessionLabel(sessions[i + 1].model, sessions[i + 1].action));
+        if (i + 1 < count) {
+            const FleetSession next = fleetSession(options, i + 1);
+            progress.setLabel(sessionLabel(next.model, next.action));
         }
     };
-    copies.runInOrder(sessions.size(), tuneOne, take);
+    copies.runInOrder(count, tuneOne, take);
     if (tvltools::stopSignal() != 0) {
         return false;
     }
