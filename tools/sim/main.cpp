@@ -6,6 +6,9 @@
 #include "output_file.h"
 #include "physics.h"
 #include "progress.h"
+#ifdef TAVREL_SIM_RECIPES
+#include "recipes_run.h"
+#endif
 #include "report.h"
 #include "session.h"
 
@@ -256,6 +259,15 @@ void printPhysicsOf(const Options &options, FILE *out) {
     }
 }
 
+bool runAll(const Options &options, RecordFiles &files, FILE *out) {
+#ifdef TAVREL_SIM_RECIPES
+    if (!options.recipesPath.empty()) {
+        return options.fleet > 0 ? runRecipeFleet(options, out) : runRecipeSessions(options, out);
+    }
+#endif
+    return options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
+}
+
 // What the program prints and its exit status; write errors on standard
 // output show at its close.
 int run(const Options &options) {
@@ -274,8 +286,7 @@ int run(const Options &options) {
     RecordFiles files(options);
     tvltools::LibraryOutput library(options.verbose, files.logFile());
     FILE *out = library.view();
-    const bool allTuned =
-        options.fleet > 0 ? runFleet(options, out) : runSessions(options, files, out);
+    const bool allTuned = runAll(options, files, out);
     (void)std::fflush(out);
     library.end();
     if (tvltools::stopSignal() != 0) {

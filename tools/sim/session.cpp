@@ -15,26 +15,30 @@ namespace {
 // What the library's clock reads: the simulated time of the step.
 std::int64_t g_simNowNs = 0;
 
-std::int64_t simClock() {
+} // namespace
+
+std::int64_t simulatedClock() {
     return g_simNowNs;
 }
 
-void check(int result, const char *what) {
+void setSimulatedNow(std::int64_t ns) {
+    g_simNowNs = ns;
+}
+
+void checkKit(int result, const char *what) {
     if (result < 0) {
         throw std::runtime_error(std::string(what) + ": " + tvk_strerror(result));
     }
 }
-
-} // namespace
 
 SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::string *trace) {
     float width = 0.0F;
     float height = 0.0F;
     float startX = 0.0F;
     float startY = 0.0F;
-    check(tvk_sim_platform(setup.model, &width, &height), "platform");
-    check(tvk_start_point(setup.model, setup.action, width, height, &startX, &startY), "start");
-    check(tvk_sim_place(sim, startX, startY), "place");
+    checkKit(tvk_sim_platform(setup.model, &width, &height), "platform");
+    checkKit(tvk_start_point(setup.model, setup.action, width, height, &startX, &startY), "start");
+    checkKit(tvk_sim_place(sim, startX, startY), "place");
 
     TVK_SessionConfig config;
     tvk_session_config_init(&config, setup.model, setup.action);
@@ -47,7 +51,7 @@ SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::str
     const double vibrationMsAtStart = tvk_sim_vibration_ms(sim);
     double cameraMs = 0.0;
     const auto simMs = [&] { return cameraMs + tvk_sim_vibration_ms(sim) - vibrationMsAtStart; };
-    tvltools::SessionDriver driver(config, simClock);
+    tvltools::SessionDriver driver(config, simulatedClock);
     if (trace != nullptr) {
         *trace += tvk::traceHeader();
     }
@@ -55,13 +59,13 @@ SessionResult runSession(const SessionSetup &setup, TVK_SimFeeder *sim, std::str
     TVK_StepReport step{};
     do {
         const double startMs = simMs();
-        g_simNowNs = static_cast<std::int64_t>(startMs * 1e6);
+        setSimulatedNow(static_cast<std::int64_t>(startMs * 1e6));
         step = driver.step();
         cameraMs += setup.cameraMs;
         const bool putBack = (step.events & TVK_EV_ARRIVED) != 0;
         if (putBack) {
             // An arrival: a robot or an operator puts the part back.
-            check(tvk_sim_place(sim, startX, startY), "place");
+            checkKit(tvk_sim_place(sim, startX, startY), "place");
         }
         if (trace != nullptr) {
             *trace += tvk::traceRow(setup.model, setup.action, tvk::exactText(startMs / 1000.0),

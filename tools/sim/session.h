@@ -5,6 +5,7 @@
 
 #include "tavrel_hostkit.h"
 
+#include <cstdint>
 #include <string>
 
 namespace tvlsim {
@@ -29,6 +30,13 @@ struct SessionResult {
         return outcome == TVK_TUNED;
     }
 };
+
+// The simulated time the library's clock reads, in nanoseconds; the host
+// sets it before the library looks (never going back).
+std::int64_t simulatedClock();
+void setSimulatedNow(std::int64_t ns);
+// Throws std::runtime_error naming what and the kit's code for a negative result.
+void checkKit(int result, const char *what);
 
 // Runs one session from its start point; appends the trace of every step
 // (the recorder's CSV) to `trace` when given. Throws std::runtime_error when
