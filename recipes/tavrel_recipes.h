@@ -277,10 +277,15 @@ typedef struct TVR_TuneConfig {
     int32_t drift_margin;   /* vibrations a re-tune may take beyond the success count and the
                                verification before the recipe counts as drifted (default 16) */
     int32_t commission;     /* 1: probe the feeder before a tuning without a working recipe */
+    int32_t fleet_verdict;  /* 1 (default): a full tuning that has taken twice the 90th
+                               percentile of the tuned full tunings of its model and action in
+                               the store (once it holds 20), probes included, is ended as
+                               failed; 0: the session's own budget and verdict only */
 } TVR_TuneConfig;
 
 /* Defaults for part, feeder, model and action: size set, budget 3000,
- * verdict 3, margin 16, no commissioning; callbacks and user null. Since
+ * verdict 3, margin 16, no commissioning, the fleet's verdict on; callbacks
+ * and user null. Since
  * 1.3.0. */
 TVR_API void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *feeder,
                                   int model, int action);
@@ -309,7 +314,7 @@ typedef struct TVR_TuneResult {
  *   2. Without a working recipe: with commission set, tvr_commission first
  *      (a hopeless feeder gets TVK_FAILED here, with the probes' reason),
  *      then a session on the probes' window; without, a session on the
- *      factory window.
+ *      factory window; past the fleet's verdict (fleet_verdict) it fails.
  *   3. A tuned result replaces the recipe (not drifted); every session adds
  *      a history row.
  *
