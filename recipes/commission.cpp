@@ -5,6 +5,7 @@
 // Only what a real host has is used: commands out, positions in.
 #include "internal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -58,6 +59,10 @@ int kitFailure(const std::string &what, int code) {
 // sets it) and its window; nothing reaches the feeder.
 int factoryTemplate(int model, int action, const tvr::Host &host, ST_HostFedColC *command,
                     ST_HostLogicParam *window) {
+    // A part lying in a target would keep the library from vibrating at all.
+    if (host.putBack != nullptr) {
+        host.putBack(host.user);
+    }
     TemplateCatch catcher;
     catcher.host = &host;
     TVK_SessionConfig config;
@@ -165,62 +170,80 @@ struct Best {
     float moved = 0.0F;
 };
 
-// Probes each frequency at amp and keeps the one that moved the part most.
-int sweep(Prober &prober, unsigned amp, const std::vector<unsigned> &frequencies, Best *best) {
+// The largest displacements seen: of every probe, and of the probes inside
+// the factory window.
+struct Found {
+    unsigned windowLo = 0;
+    unsigned windowHi = 0;
+    Best all;
+    Best inside;
+
+    void note(unsigned fre, float moved) {
+        if (moved > all.moved) {
+            all = Best{fre, moved};
+        }
+        if (fre >= windowLo && fre <= windowHi && moved > inside.moved) {
+            inside = Best{fre, moved};
+        }
+    }
+};
+
+// Probes each frequency at amp.
+int sweep(Prober &prober, unsigned amp, const std::vector<unsigned> &frequencies, Found *found) {
     for (const unsigned fre : frequencies) {
         Probe probe;
         const int result = prober.probe(amp, fre, &probe);
         if (result != TVR_OK) {
             return result;
         }
-        if (probe.moved > best->moved) {
-            *best = Best{fre, probe.moved};
-        }
+        found->note(fre, probe.moved);
     }
     return TVR_OK;
 }
 
-std::vector<unsigned> coarseGrid(unsigned lo, unsigned hi) {
-    std::vector<unsigned> grid;
+// The coarse frequencies, the factory window's ends and middle among them.
+std::vector<unsigned> coarseGrid(unsigned lo, unsigned hi, const ST_HostLogicParam &window) {
+    std::vector<unsigned> grid{window.u16FreInit, (window.u16FreInit + window.u16FreMax) / 2U,
+                               window.u16FreMax};
     for (int i = 0; i < kCoarseProbes; ++i) {
-        const unsigned fre = lo + static_cast<unsigned>(std::lround(static_cast<double>(hi - lo) *
-                                                                    i / (kCoarseProbes - 1)));
-        if (grid.empty() || grid.back() != fre) {
-            grid.push_back(fre);
-        }
+        grid.push_back(lo + static_cast<unsigned>(std::lround(static_cast<double>(hi - lo) * i /
+                                                              (kCoarseProbes - 1))));
     }
+    std::sort(grid.begin(), grid.end());
+    grid.erase(std::unique(grid.begin(), grid.end()), grid.end());
     return grid;
 }
 
 // The frequency of the largest displacement, at the lowest amplitude (from
 // the factory's initial word, doubled up to its maximum) that moves the part
 // at all; best.moved stays below kMovedUnits when none does.
-int findResonance(Prober &prober, const ST_HostLogicParam &window, unsigned *amp, Best *best) {
+int findResonance(Prober &prober, const ST_HostLogicParam &window, unsigned *amp, Found *found) {
     const unsigned lo = std::max(1U, window.u16FreInit / 2U);
     const unsigned hi = std::max<unsigned>(lo + 1, window.u16FreMax + window.u16FreMax / 4U);
-    const std::vector<unsigned> grid = coarseGrid(lo, hi);
+    const std::vector<unsigned> grid = coarseGrid(lo, hi, window);
+    found->windowLo = window.u16FreInit;
+    found->windowHi = window.u16FreMax;
     *amp = std::max<unsigned>(1, window.u16AmpInit);
+    int result = TVR_OK;
     for (;;) {
-        const int result = sweep(prober, *amp, grid, best);
-        if (result != TVR_OK || best->moved >= kMovedUnits || *amp >= window.u16AmpMax) {
-            if (result == TVR_OK && best->moved >= kMovedUnits) {
-                unsigned step = grid.size() > 1 ? (grid[1] - grid[0]) / 2 : 0;
-                for (int round = 0; round < kRefinements && step > 0; ++round, step /= 2) {
-                    const unsigned centre = best->fre;
-                    std::vector<unsigned> around{centre + step};
-                    if (centre > step) {
-                        around.push_back(centre - step);
-                    }
-                    const int refined = sweep(prober, *amp, around, best);
-                    if (refined != TVR_OK) {
-                        return refined;
-                    }
-                }
-            }
-            return result;
+        result = sweep(prober, *amp, grid, found);
+        if (result != TVR_OK || found->all.moved >= kMovedUnits || *amp >= window.u16AmpMax) {
+            break;
         }
         *amp = std::min<unsigned>(*amp * 2, window.u16AmpMax);
     }
+    unsigned step = (hi - lo) / (kCoarseProbes - 1) / 2;
+    for (int round = 0;
+         round < kRefinements && step > 0 && result == TVR_OK && found->all.moved >= kMovedUnits;
+         ++round, step /= 2) {
+        const unsigned centre = found->all.fre;
+        std::vector<unsigned> around{centre + step};
+        if (centre > step) {
+            around.push_back(centre - step);
+        }
+        result = sweep(prober, *amp, around, found);
+    }
+    return result;
 }
 
 // Halves the amplitude while the part is thrown further than a band.
@@ -256,9 +279,15 @@ int commission(int model, int action, const Host &host, TVR_Commissioning *out) 
     }
     Prober prober(host, command, model, action);
     unsigned amp = 0;
-    Best best;
-    result = findResonance(prober, window, &amp, &best);
-    if (result == TVR_OK && best.moved >= kMovedUnits) {
+    Found found;
+    result = findResonance(prober, window, &amp, &found);
+    const Best &best = found.all;
+    // The factory window keeps the action when it moves the part at least
+    // half as far as the best frequency does: there the library's own sweep
+    // serves best (its auxiliary motors step with the main ones).
+    const bool keepWindow =
+        found.inside.moved >= kMovedUnits && found.inside.moved * 2.0F >= best.moved;
+    if (result == TVR_OK && best.moved >= kMovedUnits && !keepWindow) {
         result = tameAmplitude(prober, best, &amp);
     }
     done.probe_vibrations = prober.vibrations();
@@ -272,6 +301,12 @@ int commission(int model, int action, const Host &host, TVR_Commissioning *out) 
                                   std::to_string(window.u16FreMax + window.u16FreMax / 4U) +
                                   " at amplitudes up to " + std::to_string(window.u16AmpMax) +
                                   "; " + std::to_string(done.probe_vibrations) + " vibrations");
+    } else if (keepWindow) {
+        done.verdict = TVK_RUNNING;
+        copyText(done.reason, "largest displacement " + std::to_string(best.moved) +
+                                  " at frequency " + std::to_string(best.fre) +
+                                  "; the factory window moves the part " +
+                                  std::to_string(found.inside.moved) + ": kept");
     } else {
         // A window a few words either side of the best frequency; the library's
         // own sweep finds the exact word and raises the amplitude if it must.

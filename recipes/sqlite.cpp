@@ -36,8 +36,8 @@ std::int64_t Statement::column(int index) const {
 }
 
 std::string Statement::columnText(int index) const {
-    const unsigned char *text = sqlite3_column_text(stmt_, index);
-    return text == nullptr ? std::string() : reinterpret_cast<const char *>(text);
+    const unsigned char *value = sqlite3_column_text(stmt_, index);
+    return value == nullptr ? std::string() : reinterpret_cast<const char *>(value);
 }
 
 int exec(sqlite3 *db, const char *sql, const char *what) {

@@ -234,9 +234,10 @@ TVR_API void tvr_free(void *memory);
  * its frequency word; the run time is the recipe's. The first vibration is
  * then the tuned one, and a cycle the library rejects (a noisy one) cannot
  * step the words away: its correction finds both at their maxima and puts
- * them back. A re-tune of an unchanged feeder so takes the success count
- * plus the verification vibration; one that keeps failing is a drifted
- * recipe. The library offers no seed for auxiliary motors, phases and
+ * them back. A re-tune of an unchanged feeder so takes as few as the
+ * success count plus the verification vibration (more when a cycle goes
+ * astray or the part needs several vibrations to arrive); one that keeps
+ * failing is a drifted recipe. The library offers no seed for auxiliary motors, phases and
  * modes: they start from the factory words. Since 1.3.0. */
 TVR_API int tvr_warm_params(const TVR_Recipe *recipe, ST_HostLogicParam *out);
 
@@ -253,7 +254,8 @@ typedef struct TVR_Commissioning {
 } TVR_Commissioning;
 
 /* Probes the feeder for model and action through the host's callbacks and
- * fills *out; see tvr_tune for how the probes run. A session must not be
+ * fills *out (docs/integrating.md says how the probes run); put_back, when
+ * not null, is called first and after each probe that moved the part. A session must not be
  * active. TVR_E_KIT when a callback fails. Since 1.3.0. */
 TVR_API int tvr_commission(int model, int action, TVK_CameraFn camera, TVK_FeederFn feeder,
                            TVK_PutBackFn put_back, void *user, TVR_Commissioning *out);
@@ -273,12 +275,17 @@ typedef struct TVR_TuneConfig {
     int32_t max_steps;      /* each session's step budget (default 3000) */
     int32_t verdict_sweeps; /* each session's early verdict (default 3) */
     int32_t drift_margin;   /* vibrations a re-tune may take beyond the success count and the
-                               verification before the recipe counts as drifted (default 2) */
+                               verification before the recipe counts as drifted (default 16) */
     int32_t commission;     /* 1: probe the feeder before a tuning without a working recipe */
+    int32_t fleet_verdict;  /* 1 (default): a full tuning that has taken twice the 90th
+                               percentile of the tuned full tunings of its model and action in
+                               the store (once it holds 20), probes included, is ended as
+                               failed; 0: the session's own budget and verdict only */
 } TVR_TuneConfig;
 
 /* Defaults for part, feeder, model and action: size set, budget 3000,
- * verdict 3, margin 2, no commissioning; callbacks and user null. Since
+ * verdict 3, margin 16, no commissioning, the fleet's verdict on; callbacks
+ * and user null. Since
  * 1.3.0. */
 TVR_API void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *feeder,
                                   int model, int action);
@@ -307,12 +314,12 @@ typedef struct TVR_TuneResult {
  *   2. Without a working recipe: with commission set, tvr_commission first
  *      (a hopeless feeder gets TVK_FAILED here, with the probes' reason),
  *      then a session on the probes' window; without, a session on the
- *      factory window.
+ *      factory window; past the fleet's verdict (fleet_verdict) it fails.
  *   3. A tuned result replaces the recipe (not drifted); every session adds
  *      a history row.
  *
- * The session driver answers the library (TVK_ANSWERS_STANDARD) and calls
- * put_back on each arrival. The feeder is registered with the model:
+ * The session driver answers the library (TVK_ANSWERS_STANDARD); put_back
+ * is called before each session and on each arrival. The feeder is registered with the model:
  * TVR_E_MODEL when the store holds it with another. TVR_E_KIT when the kit
  * refuses or a callback fails (the history keeps what was done). Returns
  * TVR_OK whatever the outcome; *result says it. Since 1.3.0. */

@@ -2,6 +2,8 @@
 // tuning it falls back to (after the probes when asked), and what is kept.
 #include "internal.h"
 
+#include <vector>
+
 namespace {
 
 // One session as it ended.
@@ -39,10 +41,17 @@ class KitSession {
     TVK_Session *session_ = nullptr;
 };
 
-// Steps until the outcome is decided, or ends the session once it has
-// spent more than cap vibrations (cap 0: no cap). params null: the factory
-// window.
-int runSession(const TVR_TuneConfig &config, const ST_HostLogicParam *params, int cap,
+// A cap on a session's vibrations: past limit (0: none) the session is
+// ended with outcome and reason.
+struct Cap {
+    int limit = 0;
+    int outcome = TVK_STOPPED;
+    std::string reason;
+};
+
+// Steps until the outcome is decided, or the cap ends it. params null: the
+// factory window.
+int runSession(const TVR_TuneConfig &config, const ST_HostLogicParam *params, const Cap &cap,
                SessionEnd *end) {
     TVK_SessionConfig session;
     tvk_session_config_init(&session, config.model, config.action);
@@ -51,6 +60,11 @@ int runSession(const TVR_TuneConfig &config, const ST_HostLogicParam *params, in
     session.camera = config.camera;
     session.feeder = config.drive;
     session.user = config.user;
+    // Each session starts with the part where a tuning starts, also after
+    // a warm start ended with the part anywhere.
+    if (config.put_back != nullptr) {
+        config.put_back(config.user);
+    }
     KitSession kit;
     int result = tvk_session_start(&session, kit.out());
     if (result != TVK_OK) {
@@ -71,11 +85,10 @@ int runSession(const TVR_TuneConfig &config, const ST_HostLogicParam *params, in
         if (result != TVK_OK) {
             return kitFailure("step", result);
         }
-        if (report.outcome == TVK_RUNNING && cap > 0 && report.vibrations > cap) {
+        if (report.outcome == TVK_RUNNING && cap.limit > 0 && report.vibrations > cap.limit) {
             (void)tvk_session_command(kit.get(), TVL_CMD_END);
-            report.outcome = TVK_STOPPED;
-            tvr::copyText(report.reason, "more than " + std::to_string(cap) +
-                                             " vibrations: the recipe no longer works as it is");
+            report.outcome = cap.outcome;
+            tvr::copyText(report.reason, cap.reason);
         } else if ((report.events & TVK_EV_ARRIVED) != 0 && config.put_back != nullptr) {
             config.put_back(config.user);
         }
@@ -165,7 +178,10 @@ int warmStart(sqlite3 *db, const TVR_TuneConfig &config, const TVR_Recipe &recip
     }
     const int limit = geometry.success_count + 1 + config.drift_margin;
     SessionEnd end;
-    outcome = runSession(config, &params, limit, &end);
+    const Cap cap{limit, TVK_STOPPED,
+                  "more than " + std::to_string(limit) +
+                      " vibrations: the recipe no longer works as it is"};
+    outcome = runSession(config, &params, cap, &end);
     if (outcome != TVR_OK) {
         return outcome;
     }
@@ -184,6 +200,48 @@ int warmStart(sqlite3 *db, const TVR_TuneConfig &config, const TVR_Recipe &recip
                                          std::to_string(limit) + ")");
     }
     return keep(db, tuning);
+}
+
+// The store's own answer to how long a full tuning of this model and action
+// takes: twice the 90th percentile of the tuned ones in the history, once it
+// holds kFleetSessions of them; a full tuning past it is ended as hopeless.
+// The probes count against it.
+constexpr int kFleetSessions = 20;
+
+int fleetCap(sqlite3 *db, const TVR_TuneConfig &config, int probes, Cap *cap) {
+    if (config.fleet_verdict == 0) {
+        return TVR_OK;
+    }
+    tvr::Statement select(db, "SELECT vibrations FROM history WHERE model = ?1 AND action = ?2"
+                              " AND outcome = ?3 AND start IN (?4, ?5) ORDER BY vibrations");
+    if (!select.ok()) {
+        return tvr::failDb(db, "tvr_tune: history");
+    }
+    select.integer(1, config.model);
+    select.integer(2, config.action);
+    select.integer(3, TVK_TUNED);
+    select.integer(4, TVR_START_COLD);
+    select.integer(5, TVR_START_COMMISSIONED);
+    std::vector<std::int64_t> tuned;
+    int row = 0;
+    while ((row = select.step()) == SQLITE_ROW) {
+        tuned.push_back(select.column(0));
+    }
+    if (row != SQLITE_DONE) {
+        return tvr::failDb(db, "tvr_tune: history");
+    }
+    if (tuned.size() < static_cast<std::size_t>(kFleetSessions)) {
+        return TVR_OK;
+    }
+    // Nearest rank.
+    const std::size_t rank = (tuned.size() * 9 + 9) / 10;
+    const std::int64_t p90 = tuned[rank - 1];
+    cap->limit = static_cast<int>(std::max<std::int64_t>(1, 2 * p90 - probes));
+    cap->outcome = TVK_FAILED;
+    cap->reason = "no success within twice the 90th percentile (" + std::to_string(p90) +
+                  " vibrations) of the " + std::to_string(tuned.size()) +
+                  " tuned full tunings of this model and action in the store";
+    return TVR_OK;
 }
 
 // The full tuning, after the probes when asked.
@@ -207,10 +265,15 @@ int coldStart(sqlite3 *db, const TVR_TuneConfig &config, TVR_TuneResult &result)
         end.params = probes.params;
         end.reason = probes.reason;
     } else {
-        const int ran =
-            runSession(config, config.commission != 0 ? &probes.params : nullptr, 0, &end);
+        Cap cap;
+        const int ran = fleetCap(db, config, probes.probe_vibrations, &cap);
         if (ran != TVR_OK) {
             return ran;
+        }
+        const int tuned =
+            runSession(config, config.commission != 0 ? &probes.params : nullptr, cap, &end);
+        if (tuned != TVR_OK) {
+            return tuned;
         }
     }
     record(result, start, end);
@@ -305,7 +368,12 @@ void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *
     config->action = action;
     config->max_steps = 3000;
     config->verdict_sweeps = 3;
-    config->drift_margin = 2;
+    // Measured on the simulated fleet (bench/recipes.sh): a re-tune of an
+    // unchanged feeder often needs a few cycles more than the fewest (a noisy
+    // cycle is rejected, the part travels), and a tighter margin re-tunes
+    // more of them cold for nothing.
+    config->drift_margin = 16;
+    config->fleet_verdict = 1;
 }
 
 int tvr_tune(TVR_Store *store, const TVR_TuneConfig *config, TVR_TuneResult *result) {

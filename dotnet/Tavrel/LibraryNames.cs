@@ -17,6 +17,7 @@ namespace Tavrel
         {
             ["tavrel"] = "libtavrel.so.1",
             ["tavrel_hostkit"] = "libtavrel_hostkit.so.1",
+            ["tavrel_recipes"] = "libtavrel_recipes.so.1",
         };
 
         static MethodInfo s_tryLoad;

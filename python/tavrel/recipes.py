@@ -146,6 +146,7 @@ typedef struct TVR_TuneConfig {
     int32_t verdict_sweeps;
     int32_t drift_margin;
     int32_t commission;
+    int32_t fleet_verdict;
 } TVR_TuneConfig;
 
 void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *feeder,
@@ -653,13 +654,16 @@ class RecipeStore:
         put_back: PutBack = None,
         *,
         commission: bool = False,
+        fleet_verdict: bool = True,
         drift_margin: Optional[int] = None,
         max_steps: Optional[int] = None,
         verdict_sweeps: Optional[int] = None,
     ) -> TuneResult:
         """Tunes from the recipe (warm start), falls back to a full tuning when
         it has drifted (after the probes with ``commission``), and keeps the
-        result. ``camera``, ``drive`` and ``put_back`` are a session's."""
+        result. ``camera``, ``drive`` and ``put_back`` are a session's;
+        ``fleet_verdict`` ends a full tuning past twice the 90th percentile of
+        the store's tuned ones of the same model and action."""
         model, action = errors.model_action(model, action)
         names = (_name("part", part), _name("feeder", feeder))
         callbacks = _Callbacks(camera, drive, put_back)
@@ -669,6 +673,7 @@ class RecipeStore:
             callbacks.camera, callbacks.feeder, callbacks.put_back,
         )
         config.commission = int(errors.flag("commission", commission))
+        config.fleet_verdict = int(errors.flag("fleet_verdict", fleet_verdict))
         for field, value in (("drift_margin", drift_margin), ("max_steps", max_steps),
                              ("verdict_sweeps", verdict_sweeps)):
             if value is not None:

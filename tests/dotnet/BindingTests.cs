@@ -41,6 +41,8 @@ static class BindingTests
         Run("a thread aborted inside a callback leaves the kit usable", AbortInsideCallbackIsSurvived);
         Run("host answers leave the library's statuses to the host", HostAnswersLeaveStatusesToTheHost);
         Run("a trace appears at Close, and nothing without it", TraceAppearsAtCloseOnly);
+        Run("the recipe store re-tunes from its recipe and hands out the command", RecipesReTuneAndProduce);
+        Run("commissioning fails a feeder no word moves, with the reason", CommissioningFailsHopeless);
         Console.Error.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
         return s_failures == 0 ? 0 : 1;
     }
@@ -887,6 +889,100 @@ static class BindingTests
                     Expect(File.ReadAllLines(path).Length == steps + 1, "a header and a row per step");
                 File.Delete(path);
             });
+        }
+    }
+
+    // A simulated feeder at its start point, for the store's callbacks.
+    sealed class Cell : IDisposable
+    {
+        internal readonly SimFeeder Sim;
+        readonly float _x, _y;
+        internal int Vibrations;
+
+        internal Cell(int model, int action, ulong noise, SimRanges? ranges = null)
+        {
+            Sim = ranges.HasValue ? new SimFeeder(model, ranges.Value, 7, noise) : new SimFeeder(model, 7, noise);
+            SimFeeder.Platform(model, out float width, out float height);
+            Geometry.StartPoint(model, action, width, height, out _x, out _y);
+            PutBack();
+        }
+        internal void PutBack() => Sim.Place(_x, _y);
+        internal void Drive(FeederCommand command)
+        {
+            ++Vibrations;
+            Sim.Vibrate(command);
+        }
+        public void Dispose() => Sim.Dispose();
+    }
+
+    static void RecipesReTuneAndProduce()
+    {
+        string path = Path.Combine(Path.GetTempPath(), $"tavrel-dotnet-{Process.GetCurrentProcess().Id}.db");
+        File.Delete(path);
+        try
+        {
+            using (var store = new RecipeStore(path))
+            {
+                using (var first = new Cell(0, 3, 1))
+                {
+                    var cold = store.Tune("bolt", "cell-1", 0, 3, first.Sim.Camera, first.Drive, first.PutBack);
+                    Expect(cold.Outcome == (int)Outcome.Tuned && cold.Start == (int)TuningStart.Cold,
+                           "a cold tuning, got " + cold.Reason);
+                    Expect(cold.Vibrations == first.Vibrations, "every vibration counted");
+                }
+                var recipe = store.Get("bolt", "cell-1", 3);
+                var warm = RecipeStore.WarmParams(recipe);
+                Expect(warm.AmpInit == recipe.Command.Motor0.Amplitude && warm.AmpMax == warm.AmpInit &&
+                       warm.FreInit == recipe.Command.Motor0.Frequency && warm.FreMax == warm.FreInit,
+                       "the stored words pinned");
+                using (var again = new Cell(0, 3, 2))
+                {
+                    var result = store.Tune("bolt", "cell-1", 0, 3, again.Sim.Camera, again.Drive, again.PutBack);
+                    Expect(result.Start == (int)TuningStart.Warm && result.Drifted == 0, "a warm start");
+                    Expect(result.Vibrations == Geometry.Of(0, 3).SuccessCount + 1,
+                           "the fewest vibrations, got " + result.Vibrations);
+                    var command = store.ProductionCommand("bolt", "cell-1", 3);
+                    Expect(command.Motor0.Frequency == result.Command.Motor0.Frequency, "the stored command");
+                }
+                string json = store.ExportJson();
+                store.MarkDrifted("bolt", "cell-1", 3);
+                ExpectThrows<RecipeException>(() => store.ProductionCommand("bolt", "cell-1", 3),
+                                              e => e.Code == RecipeErrorCode.Drifted, "a drifted recipe refused");
+                ExpectThrows<RecipeException>(() => store.Get("nut", "cell-1", 3),
+                                              e => e.Code == RecipeErrorCode.Unknown && e.StoreMessage.Contains("nut"),
+                                              "an unknown recipe named");
+                Expect(store.ImportJson(json) == 1, "the export imported again");
+                ExpectThrows<RecipeException>(() => store.ImportJson("{\"format\":1}"),
+                                              e => e.Code == RecipeErrorCode.Format, "not an export");
+                Expect(store.Get("bolt", "cell-1", 3).Drifted == 0, "the import replaced the mark");
+                using (var broken = new Cell(0, 4, 1))
+                    ExpectThrows<InvalidOperationException>(
+                        () => store.Tune("bolt", "cell-1", 0, 4, broken.Sim.Camera,
+                                         c => throw new InvalidOperationException("link down")),
+                        e => e.Message == "link down", "the feeder's exception surfaces");
+            }
+            File.WriteAllText(path + ".txt", "not a store at all, long enough to be a header\n");
+            ExpectThrows<RecipeException>(() => new RecipeStore(path + ".txt"),
+                                          e => e.Code == RecipeErrorCode.NotAStore, "a foreign file refused");
+        }
+        finally
+        {
+            foreach (string file in new[] { path, path + "-wal", path + "-shm", path + ".txt" })
+                File.Delete(file);
+        }
+    }
+
+    static void CommissioningFailsHopeless()
+    {
+        SimRanges ranges = SimFeeder.DefaultRanges(0);
+        ranges.Gain = new SimRange { Lo = 0.001, Hi = 0.001 };
+        using (var cell = new Cell(0, 0, 1, ranges))
+        {
+            var found = RecipeStore.Commission(0, 0, cell.Sim.Camera, cell.Drive, cell.PutBack);
+            Expect(found.Verdict == (int)Outcome.Failed, "a failed verdict");
+            Expect(found.ProbeVibrations == cell.Vibrations && found.ProbeVibrations < 40,
+                   "few probes, got " + found.ProbeVibrations);
+            Expect(found.Reason.Contains("no probe moved the part"), "the reason, got " + found.Reason);
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -218,6 +219,43 @@ TEST(RecipeTune, CommissioningFindsAResonanceOutsideTheFactoryWindow) {
     const TVR_TuneResult result = tune(store.store, cell, 1);
     EXPECT_EQ(result.outcome, TVK_TUNED) << result.reason;
     EXPECT_EQ(result.start, TVR_START_COMMISSIONED);
+}
+
+TEST(RecipeTune, TheStoresOwnHistoryEndsAHopelessTuning) {
+    const Store store("recipes_fleet/");
+    const auto tuneAs = [&](Cell &cell, const char *feeder, int fleetVerdict) {
+        TVR_TuneConfig config = cell.config("bolt", feeder, 0);
+        config.fleet_verdict = fleetVerdict;
+        TVR_TuneResult result{};
+        result.size = sizeof result;
+        EXPECT_EQ(tvr_tune(store.store, &config, &result), TVR_OK) << tvr_errmsg();
+        return result;
+    };
+    std::vector<int> tuned;
+    for (int i = 0; i < 20; ++i) {
+        Cell cell(0, 0, nullptr, 100 + i, 1);
+        const TVR_TuneResult result = tuneAs(cell, ("cell-" + std::to_string(i)).c_str(), 1);
+        if (result.outcome == TVK_TUNED) {
+            tuned.push_back(result.vibrations);
+        }
+    }
+    ASSERT_EQ(tuned.size(), 20U);
+    std::sort(tuned.begin(), tuned.end());
+    const int p90 = tuned[17];
+    // Resonance far below the factory window: the library alone never tunes it.
+    TVK_SimRanges low{};
+    low.size = sizeof low;
+    ASSERT_EQ(tvk_sim_default_ranges(0, &low), TVK_OK);
+    low.resonance = {40, 40};
+    Cell hopeless(0, 0, &low, 5, 1);
+    const TVR_TuneResult ended = tuneAs(hopeless, "hopeless", 1);
+    EXPECT_EQ(ended.outcome, TVK_FAILED);
+    EXPECT_EQ(ended.vibrations, 2 * p90 + 1) << ended.reason;
+    EXPECT_NE(std::string(ended.reason).find("90th percentile (" + std::to_string(p90)),
+              std::string::npos)
+        << ended.reason;
+    Cell again(0, 0, &low, 5, 1);
+    EXPECT_GT(tuneAs(again, "hopeless-2", 0).vibrations, 2 * p90 + 1);
 }
 
 TEST(RecipeTune, RefusesAFeederOfAnotherModel) {

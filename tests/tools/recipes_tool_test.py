@@ -1,5 +1,6 @@
 """tavrel-recipes end to end: import, list, show, history, export, delete,
-and the exit status and message of what it refuses."""
+and the exit status and message of what it refuses; tavrel-sim --recipes
+tuning from and into a store."""
 
 import json
 import os
@@ -7,7 +8,7 @@ import subprocess
 import sys
 import tempfile
 
-tool = sys.argv[1]
+tool, sim = sys.argv[1], sys.argv[2]
 
 
 def run(*args, stdin=None):
@@ -78,4 +79,19 @@ with tempfile.TemporaryDirectory() as folder:
     assert run("--db", db, "frobnicate").returncode == 2
     assert run("--help").stdout.startswith("tavrel-recipes:")
     assert run("--version").stdout.startswith("tavrel-recipes ")
+    # tavrel-sim tunes from and saves to a store: the second session starts warm.
+    cell = os.path.join(folder, "sim.db")
+    for start in ("cold", "warm"):
+        tuned = subprocess.run([sim, "--recipes", cell, "--model", "1", "--action", "3"],
+                               capture_output=True, text=True)
+        assert tuned.returncode == 0, tuned
+        assert tuned.stdout.splitlines()[1].split()[-3] == start, tuned.stdout
+    assert "sim-part" in run("--db", cell, "list").stdout
+    fleet = subprocess.run([sim, "--recipes", os.path.join(folder, "fleet.db"), "--model", "1",
+                            "--action", "3", "--fleet", "3", "--commission"],
+                           capture_output=True, text=True)
+    assert fleet.returncode == 0 and "commissioned" in fleet.stdout, fleet
+    assert fleet.stdout.splitlines()[-1].split()[:3] == ["1", "3", "3"], fleet.stdout
+    alone = subprocess.run([sim, "--commission"], capture_output=True, text=True)
+    assert alone.returncode == 2 and "go with --recipes" in alone.stderr, alone
 print("ok")

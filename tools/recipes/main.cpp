@@ -1,7 +1,7 @@
 // tavrel-recipes: reads and edits a recipe store (tavrel_recipes.h).
 #include "cli.h"
 #include "console.h"
-#include "tavrel_recipes.h"
+#include "recipe_store.h"
 
 #include <cstdio>
 #include <cstring>
@@ -83,43 +83,8 @@ Options parse(int argc, char **argv) {
     return options;
 }
 
-// A failed store call: exit status 1 for what is not there, else 2.
-class StoreError : public std::runtime_error {
-  public:
-    explicit StoreError(int code)
-        : std::runtime_error(std::string(tvr_errmsg()) + " (" + tvr_strerror(code) + ")"),
-          code_(code) {}
-    int status() const {
-        return code_ == TVR_E_UNKNOWN ? 1 : 2;
-    }
-
-  private:
-    int code_;
-};
-
-void check(int result) {
-    if (result < 0) {
-        throw StoreError(result);
-    }
-}
-
-class Store {
-  public:
-    explicit Store(const std::optional<std::string> &path) {
-        check(tvr_open(path ? path->c_str() : nullptr, &store_));
-    }
-    ~Store() {
-        tvr_close(store_);
-    }
-    Store(const Store &) = delete;
-    Store &operator=(const Store &) = delete;
-    TVR_Store *get() const {
-        return store_;
-    }
-
-  private:
-    TVR_Store *store_ = nullptr;
-};
+using tvltools::checkStore;
+using Store = tvltools::RecipeStore;
 
 const char *outcomeName(int outcome) {
     static const char *const names[] = {"running", "tuned", "failed", "budget", "stopped"};
@@ -163,7 +128,7 @@ const char *optionalText(const std::optional<std::string> &text) {
 void list(const Store &store, const Options &options) {
     (void)std::printf("%-20s %-20s %5s %6s %7s %10s %-20s %s\n", "part", "feeder", "model",
                       "action", "drifted", "vibrations", "tuned at", "words (amp/fre/pha/mode)");
-    check(tvr_recipe_list(
+    checkStore(tvr_recipe_list(
         store.get(), optionalText(options.part), optionalText(options.feeder),
         [](void *, const TVR_Recipe *r) {
             (void)std::printf("%-20s %-20s %5d %6d %7s %10d %-20s %s\n", r->part, r->feeder,
@@ -181,8 +146,8 @@ void show(const Store &store, const Options &options) {
     const int action = static_cast<int>(tvltools::parseInt(options.words[3], 0, 10, "ACTION"));
     TVR_Recipe r{};
     r.size = sizeof r;
-    check(tvr_recipe_get(store.get(), options.words[1].c_str(), options.words[2].c_str(), action,
-                         &r));
+    checkStore(tvr_recipe_get(store.get(), options.words[1].c_str(), options.words[2].c_str(),
+                              action, &r));
     (void)std::printf("part             %s\nfeeder           %s\nmodel            %d\n"
                       "action           %d\nwords            %s\nrun time         %u\n"
                       "host parameters  %s\ntuned at         %s\nlibrary          %s\n"
@@ -197,7 +162,7 @@ void history(const Store &store, const Options &options) {
     (void)std::printf("%6s %-20s %-20s %-20s %6s %-12s %-8s %10s %6s %7s  %s\n", "id", "at", "part",
                       "feeder", "action", "start", "outcome", "vibrations", "probes", "drifted",
                       "reason");
-    check(tvr_history(
+    checkStore(tvr_history(
         store.get(), optionalText(options.part), optionalText(options.feeder), options.action,
         [](void *, const TVR_Tuning *t) {
             (void)std::printf("%6lld %-20s %-20s %-20s %6d %-12s %-8s %10d %6d %7s  %s\n",
@@ -213,8 +178,8 @@ void history(const Store &store, const Options &options) {
 void exportJson(const Store &store, const Options &options) {
     char *json = nullptr;
     size_t length = 0;
-    check(tvr_export_json(store.get(), optionalText(options.part), optionalText(options.feeder),
-                          &json, &length));
+    checkStore(tvr_export_json(store.get(), optionalText(options.part),
+                               optionalText(options.feeder), &json, &length));
     const std::string text(json, length);
     tvr_free(json);
     if (options.words.size() < 2 || options.words[1] == "-") {
@@ -245,7 +210,7 @@ void importJson(const Store &store, const Options &options) {
         text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
     int32_t imported = 0;
-    check(tvr_import_json(store.get(), text.c_str(), &imported));
+    checkStore(tvr_import_json(store.get(), text.c_str(), &imported));
     (void)std::printf("imported %d recipes\n", imported);
 }
 
@@ -256,7 +221,7 @@ void remove(const Store &store, const Options &options) {
     const int action = options.words.size() == 4
                            ? static_cast<int>(tvltools::parseInt(options.words[3], 0, 10, "ACTION"))
                            : -1;
-    check(
+    checkStore(
         tvr_recipe_delete(store.get(), options.words[1].c_str(), options.words[2].c_str(), action));
 }
 
@@ -279,7 +244,7 @@ int run(const Options &options) {
         {"export", exportJson}, {"import", importJson}, {"delete", remove}};
     for (const auto &entry : commands) {
         if (command == entry.first) {
-            const Store store(options.db);
+            const Store store(options.db ? options.db->c_str() : nullptr);
             entry.second(store, options);
             return 0;
         }
@@ -296,9 +261,10 @@ int main(int argc, char **argv) {
         const int status = run(parse(argc, argv));
         tvltools::closeOutput(stdout);
         return status;
-    } catch (const StoreError &error) {
+    } catch (const tvltools::RecipeStoreError &error) {
+        // Exit status 1 for what is not there, else 2.
         (void)std::fprintf(stderr, "tavrel-recipes: %s\n", error.what());
-        return error.status();
+        return error.code() == TVR_E_UNKNOWN ? 1 : 2;
     } catch (const std::exception &error) {
         (void)std::fprintf(stderr, "tavrel-recipes: %s\n", error.what());
         return 2;

@@ -7,6 +7,9 @@
 #include "output_file.h"
 #include "physics.h"
 #include "progress.h"
+#ifdef TAVREL_SIM_RECIPES
+#include "recipes_run.h"
+#endif
 #include "report.h"
 #include "session.h"
 
@@ -290,6 +293,20 @@ void printPhysicsOf(const Options &options, FILE *out) {
     }
 }
 
+bool runAll(const Options &options, RecordFiles &files, FILE *out) {
+#ifdef TAVREL_SIM_RECIPES
+    if (!options.recipesPath.empty()) {
+        return options.fleet > 0 ? runRecipeFleet(options, out) : runRecipeSessions(options, out);
+    }
+#endif
+    if (options.fleet > 0) {
+        // Instances without a log or --verbose keep their text to themselves.
+        const KitCopies copies(options.jobs, !options.verbose && files.logFile() == nullptr);
+        return runFleet(options, copies, out);
+    }
+    return runSessions(options, files, out);
+}
+
 // What the program prints and its exit status; write errors on standard
 // output show at its close.
 int run(const Options &options) {
@@ -308,14 +325,7 @@ int run(const Options &options) {
     RecordFiles files(options);
     tvltools::LibraryOutput library(options.verbose, files.logFile());
     FILE *out = library.view();
-    bool allTuned = false;
-    if (options.fleet > 0) {
-        // Instances without a log or --verbose keep their text to themselves.
-        const KitCopies copies(options.jobs, !options.verbose && files.logFile() == nullptr);
-        allTuned = runFleet(options, copies, out);
-    } else {
-        allTuned = runSessions(options, files, out);
-    }
+    const bool allTuned = runAll(options, files, out);
     (void)std::fflush(out);
     library.end();
     if (tvltools::stopSignal() != 0) {

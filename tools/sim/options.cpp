@@ -97,6 +97,18 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.verbose = true;
     } else if (arg == "--physics") {
         options.physics = true;
+    } else if (arg == "--recipes") {
+        options.recipesPath = args.fileOf(arg);
+    } else if (arg == "--part") {
+        options.part = args.valueOf(arg);
+    } else if (arg == "--commission") {
+        options.commission = true;
+    } else if (arg == "--drift-margin") {
+        options.driftMargin = static_cast<int>(parseInt(args.valueOf(arg), 0, 1000000, arg));
+    } else if (arg == "--drift") {
+        options.driftLoad = parseDouble(args.valueOf(arg), 0.0, 10.0, arg);
+    } else if (arg == "--range-scale") {
+        options.overrides.rangeScale = parseDouble(args.valueOf(arg), 0.0, 10.0, arg);
     } else if (!takeOverride(arg, args, options.overrides)) {
         throw UsageError("unknown option " + tvltools::quoted(arg) + " (see --help)");
     }
@@ -111,8 +123,36 @@ void checkCombination(const Options &options) {
         throw UsageError("--trace and --report record one session: give one --model and one "
                          "--action");
     }
+    const bool recipeOnly = options.commission || options.driftLoad > 0.0 ||
+                            options.driftMargin >= 0 || options.part != "sim-part";
+    if (recipeOnly && options.recipesPath.empty()) {
+        throw UsageError("--commission, --drift, --drift-margin and --part go with --recipes PATH");
+    }
+    if (!options.recipesPath.empty() && recording) {
+        throw UsageError("--recipes does not go with --trace or --report");
+    }
+#ifndef TAVREL_SIM_RECIPES
+    if (!options.recipesPath.empty()) {
+        throw UsageError("--recipes: this tavrel-sim was built without the recipe store");
+    }
+#endif
     if (options.verbose && !options.logPath.empty()) {
         throw UsageError("--verbose and --log both choose where diagnostics go; give one");
+    }
+}
+
+// Where a feeder responds and how strongly, drawn from ranges scale times as
+// wide about their middles (kept positive).
+void widen(TVK_SimRanges &ranges, double scale) {
+    if (scale == 1.0) {
+        return;
+    }
+    for (TVK_SimRange TVK_SimRanges::*range :
+         {&TVK_SimRanges::resonance, &TVK_SimRanges::half_width, &TVK_SimRanges::gain}) {
+        TVK_SimRange &r = ranges.*range;
+        const double middle = (r.lo + r.hi) / 2.0;
+        const double half = (r.hi - r.lo) / 2.0 * scale;
+        r = {std::max(middle - half, middle * 0.05), middle + half};
     }
 }
 
@@ -150,6 +190,7 @@ TVK_SimRanges rangesFor(int model, const Overrides &overrides) {
     TVK_SimRanges ranges{};
     ranges.size = sizeof ranges;
     tvk_sim_default_ranges(model, &ranges);
+    widen(ranges, overrides.rangeScale);
     for (const OverrideOption &option : kOverrideOptions) {
         if (const std::optional<double> &value = overrides.*option.member) {
             ranges.*option.range = pinned(*value);
@@ -185,6 +226,28 @@ Usage: tavrel-sim [options]
   --mismatch M        pin the largest coil gain mismatch (0.03 = 3 %)
   --age H             pin the hours the feeder has run before the session
   --load W            pin the load on the plate per plate mass
+  --recipes PATH      tune through the recipe store at PATH (created when
+                      missing): each session starts from the feeder's recipe
+                      (warm start), a drifted recipe falls back to a full
+                      tuning, and what tuned is saved; the table adds how each
+                      session started, its probe vibrations and whether the
+                      recipe had drifted. With --fleet: every feeder twice,
+                      its first tuning and its re-tune from the recipe, with
+                      median and 90th percentile of vibrations of the tuned
+                      and of the failed sessions of each, the drifted
+                      recipes, the re-tunes the warm start alone tuned and
+                      the fewest a tuning takes (success count + 1)
+  --part NAME         the part's name in the store (default sim-part)
+  --commission        probe the feeder before a tuning without a working
+                      recipe (with --recipes)
+  --drift-margin N    vibrations a re-tune may take beyond the success count
+                      and the verification before its recipe counts as
+                      drifted (default: the store's)
+  --drift L           with --recipes --fleet: the re-tune runs on the feeder
+                      under a load of L per plate mass (its resonance lowered
+                      by sqrt(1 + L))
+  --range-scale F     draw resonance, half-width and gain from ranges F times
+                      as wide about their middles (default 1)
   --physics           print, for feeder 0 of each --model, the part's mean
                       speed over a grid of amplitude words and frequencies
                       with the plate's amplitudes, A w^2 / g and Kv; no session

@@ -24,6 +24,7 @@ struct Overrides {
     std::optional<double> scatter;
     std::optional<double> age;
     std::optional<double> load;
+    double rangeScale = 1.0;
 };
 
 struct Options {
@@ -41,6 +42,11 @@ struct Options {
     std::string logPath;
     bool verbose = false;
     bool physics = false;
+    std::string recipesPath; // --recipes: tune through this store
+    std::string part = "sim-part";
+    bool commission = false;
+    int driftMargin = -1;   // --drift-margin: the store's default when negative
+    double driftLoad = 0.0; // --drift: the re-tune's load per plate mass
     bool help = false;
     bool version = false;
 };

@@ -16,10 +16,6 @@ namespace {
 // thread (each thread runs its sessions on a copy of its own).
 thread_local std::int64_t t_simNowNs = 0;
 
-std::int64_t simClock() {
-    return t_simNowNs;
-}
-
 void check(const TVK_Api &api, int result, const char *what) {
     if (result < 0) {
         throw std::runtime_error(std::string(what) + ": " + api.strerror(result));
@@ -27,6 +23,20 @@ void check(const TVK_Api &api, int result, const char *what) {
 }
 
 } // namespace
+
+std::int64_t simulatedClock() {
+    return t_simNowNs;
+}
+
+void setSimulatedNow(std::int64_t ns) {
+    t_simNowNs = ns;
+}
+
+void checkKit(int result, const char *what) {
+    if (result < 0) {
+        throw std::runtime_error(std::string(what) + ": " + tvk_strerror(result));
+    }
+}
 
 SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setup,
                          TVK_SimFeeder *sim, std::string *trace) {
@@ -51,7 +61,7 @@ SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setu
     const double vibrationMsAtStart = api.sim_vibration_ms(sim);
     double cameraMs = 0.0;
     const auto simMs = [&] { return cameraMs + api.sim_vibration_ms(sim) - vibrationMsAtStart; };
-    tvltools::SessionDriver driver(copy, config, simClock);
+    tvltools::SessionDriver driver(copy, config, simulatedClock);
     if (trace != nullptr) {
         *trace += tvk::traceHeader();
     }
@@ -59,7 +69,7 @@ SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setu
     TVK_StepReport step{};
     do {
         const double startMs = simMs();
-        t_simNowNs = static_cast<std::int64_t>(startMs * 1e6);
+        setSimulatedNow(static_cast<std::int64_t>(startMs * 1e6));
         step = driver.step();
         cameraMs += setup.cameraMs;
         const bool putBack = (step.events & TVK_EV_ARRIVED) != 0;

@@ -6,6 +6,7 @@
 #include "session_driver.h"
 #include "tavrel_hostkit.h"
 
+#include <cstdint>
 #include <string>
 
 namespace tvlsim {
@@ -30,6 +31,14 @@ struct SessionResult {
         return outcome == TVK_TUNED;
     }
 };
+
+// The simulated time the library's clock reads, in nanoseconds, on this
+// thread (each thread runs its sessions on a copy of its own); the host sets
+// it before the library looks (never going back).
+std::int64_t simulatedClock();
+void setSimulatedNow(std::int64_t ns);
+// Throws std::runtime_error naming what and the kit's code for a negative result.
+void checkKit(int result, const char *what);
 
 // Runs one session from its start point on the copy of the kit that made
 // sim; appends the trace of every step (the recorder's CSV) to `trace` when
