@@ -35,6 +35,10 @@ cmake --build "$work/cmake" >/dev/null
 cc -o "$work/pc-consumer" tests/host/consumer/main.c $(pkg-config --cflags --libs tavrel)
 [[ $("$work/pc-consumer" | sed -n 1p) == "$version" ]]
 [[ $(tavrel-sim --version) == "tavrel-sim $version" ]]
+[[ $(tavrel-recipes --version) == "tavrel-recipes $version" ]]
+tavrel-recipes --db "$work/cell.db" list >/dev/null
+(cd "$work" && PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c \
+    'from tavrel.recipes import RecipeStore; RecipeStore("cell.db").close()')
 # Debian's Python finds the installed binding, and the binding the installed libraries.
 (cd "$work" && PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c 'import tavrel; print(tavrel.__version__)') |
     grep -qx "$version"

@@ -4,7 +4,8 @@
 # recipe, with the factory window and with self-commissioning, on the default
 # ranges and on ranges twice as wide (--range-scale 2), then with drift on
 # (the re-tune under a load, --drift) against a cold tuning of the same
-# loaded feeders. Prints the tables, then one summary per goal.
+# loaded feeders, and the commissioned ones again with the store's verdict
+# (--fleet-verdict). Prints the tables, then one summary per goal.
 # usage: bench/recipes.sh [TAVREL_SIM] [FEEDERS] [DRIFT_LOAD]
 set -euo pipefail
 sim=${1:-build/tools/sim/tavrel-sim}
@@ -25,6 +26,8 @@ run factory
 run commission --commission
 run factory-wide --range-scale 2
 run commission-wide --range-scale 2 --commission
+run commission-verdict --commission --fleet-verdict
+run commission-wide-verdict --range-scale 2 --commission --fleet-verdict
 run drift --drift "$load"
 run drift-commission --drift "$load" --commission
 run cold-loaded --load "$load"
@@ -45,7 +48,8 @@ done
 
 echo
 echo "=== 2. commissioning on new feeders: first tuning, probes included"
-for pair in "factory commission" "factory-wide commission-wide"; do
+for pair in "factory commission" "factory-wide commission-wide" \
+    "commission commission-verdict" "commission-wide commission-wide-verdict"; do
     read -r plain probed <<<"$pair"
     join <(rows "$plain" | awk '{print $1"/"$2, $4, $5, $6}' | sort) \
          <(rows "$probed" | awk '{print $1"/"$2, $4, $5, $6}' | sort) |
@@ -59,7 +63,8 @@ done
 
 echo
 echo "=== 3. feeders that did not tune: vibrations to the verdict against 2 x p90 of the tuned"
-for name in factory commission factory-wide commission-wide; do
+for name in factory commission factory-wide commission-wide commission-verdict \
+    commission-wide-verdict; do
     rows "$name" | awk -v name="$name" '$4 != "100.0%" {n++; if ($8 <= 2 * $6) met++;
         printf "%s %s/%s: not tuned p90 %s, tuned p90 %s%s\n", name, $1, $2, $8, $6,
                ($8 <= 2 * $6 ? "" : "  over")}

@@ -277,15 +277,15 @@ typedef struct TVR_TuneConfig {
     int32_t drift_margin;   /* vibrations a re-tune may take beyond the success count and the
                                verification before the recipe counts as drifted (default 16) */
     int32_t commission;     /* 1: probe the feeder before a tuning without a working recipe */
-    int32_t fleet_verdict;  /* 1 (default): a full tuning that has taken twice the 90th
-                               percentile of the tuned full tunings of its model and action in
-                               the store (once it holds 20), probes included, is ended as
-                               failed; 0: the session's own budget and verdict only */
+    int32_t fleet_verdict;  /* 1: a full tuning that has taken twice the 90th percentile of the
+                               tuned full tunings of its model and action in the store (once it
+                               holds 20), probes included, is ended as failed; 0 (default): the
+                               session's own budget and verdict only */
 } TVR_TuneConfig;
 
 /* Defaults for part, feeder, model and action: size set, budget 3000,
- * verdict 3, margin 16, no commissioning, the fleet's verdict on; callbacks
- * and user null. Since
+ * verdict 3, margin 16, no commissioning, no fleet verdict; callbacks and
+ * user null. Since
  * 1.3.0. */
 TVR_API void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *feeder,
                                   int model, int action);

@@ -373,7 +373,7 @@ void tvr_tune_config_init(TVR_TuneConfig *config, const char *part, const char *
     // cycle is rejected, the part travels), and a tighter margin re-tunes
     // more of them cold for nothing.
     config->drift_margin = 16;
-    config->fleet_verdict = 1;
+    config->fleet_verdict = 0;
 }
 
 int tvr_tune(TVR_Store *store, const TVR_TuneConfig *config, TVR_TuneResult *result) {

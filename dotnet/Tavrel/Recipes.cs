@@ -107,7 +107,7 @@ namespace Tavrel
     public sealed class TuneOptions
     {
         public bool Commission { get; set; }
-        public bool FleetVerdict { get; set; } = true;
+        public bool FleetVerdict { get; set; }
         public int? DriftMargin { get; set; }
         public int? MaxSteps { get; set; }
         public int? VerdictSweeps { get; set; }

@@ -654,7 +654,7 @@ class RecipeStore:
         put_back: PutBack = None,
         *,
         commission: bool = False,
-        fleet_verdict: bool = True,
+        fleet_verdict: bool = False,
         drift_margin: Optional[int] = None,
         max_steps: Optional[int] = None,
         verdict_sweeps: Optional[int] = None,

@@ -54,6 +54,7 @@ libtavrel-dev usr/share/doc/libtavrel-dev/examples/python/tune_all.py
 libtavrel-dev usr/share/doc/libtavrel-dev/examples/dotnet/OneAction.cs
 libtavrel-dev usr/share/man/man3/tavrel.3.gz
 libtavrel-dev usr/share/man/man3/tavrel_hostkit.3.gz
+libtavrel-dev usr/share/man/man3/tavrel_recipes.3.gz
 python3-tavrel usr/lib/python3/dist-packages/tavrel/__init__.py
 python3-tavrel usr/lib/python3/dist-packages/tavrel-$version.dist-info/METADATA
 python3-tavrel usr/share/doc/python3-tavrel/copyright

@@ -89,12 +89,15 @@ TEST(RecipeDurability, EveryCommittedRecipeSurvivesAWriterKilledAtAnyMoment) {
             writer(path, round, 0, pipeFds[1]);
         }
         close(pipeFds[1]);
-        usleep(std::uniform_int_distribution<useconds_t>(1000, 60000)(random));
+        // Killed at a random moment once it writes (however slow the build).
+        int n = 0;
+        ASSERT_EQ(read(pipeFds[0], &n, sizeof n), static_cast<ssize_t>(sizeof n));
+        committed.insert(round * 100000 + n);
+        usleep(std::uniform_int_distribution<useconds_t>(0, 40000)(random));
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
         EXPECT_TRUE(WIFSIGNALED(status)) << "round " << round << " ended by itself";
-        int n = 0;
         while (read(pipeFds[0], &n, sizeof n) == sizeof n) {
             committed.insert(round * 100000 + n);
         }

@@ -103,6 +103,8 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.part = args.valueOf(arg);
     } else if (arg == "--commission") {
         options.commission = true;
+    } else if (arg == "--fleet-verdict") {
+        options.fleetVerdict = true;
     } else if (arg == "--drift-margin") {
         options.driftMargin = static_cast<int>(parseInt(args.valueOf(arg), 0, 1000000, arg));
     } else if (arg == "--drift") {
@@ -123,10 +125,11 @@ void checkCombination(const Options &options) {
         throw UsageError("--trace and --report record one session: give one --model and one "
                          "--action");
     }
-    const bool recipeOnly = options.commission || options.driftLoad > 0.0 ||
+    const bool recipeOnly = options.commission || options.fleetVerdict || options.driftLoad > 0.0 ||
                             options.driftMargin >= 0 || options.part != "sim-part";
     if (recipeOnly && options.recipesPath.empty()) {
-        throw UsageError("--commission, --drift, --drift-margin and --part go with --recipes PATH");
+        throw UsageError("--commission, --fleet-verdict, --drift, --drift-margin and --part go "
+                         "with --recipes PATH");
     }
     if (!options.recipesPath.empty() && recording) {
         throw UsageError("--recipes does not go with --trace or --report");
@@ -240,6 +243,9 @@ Usage: tavrel-sim [options]
   --part NAME         the part's name in the store (default sim-part)
   --commission        probe the feeder before a tuning without a working
                       recipe (with --recipes)
+  --fleet-verdict     end a full tuning past twice the 90th percentile of the
+                      store's tuned full tunings of its model and action
+                      (with --recipes)
   --drift-margin N    vibrations a re-tune may take beyond the success count
                       and the verification before its recipe counts as
                       drifted (default: the store's)

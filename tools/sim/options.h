@@ -45,8 +45,9 @@ struct Options {
     std::string recipesPath; // --recipes: tune through this store
     std::string part = "sim-part";
     bool commission = false;
-    int driftMargin = -1;   // --drift-margin: the store's default when negative
-    double driftLoad = 0.0; // --drift: the re-tune's load per plate mass
+    bool fleetVerdict = false; // --fleet-verdict: the store ends hopeless full tunings
+    int driftMargin = -1;      // --drift-margin: the store's default when negative
+    double driftLoad = 0.0;    // --drift: the re-tune's load per plate mass
     bool help = false;
     bool version = false;
 };

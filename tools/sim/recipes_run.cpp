@@ -61,6 +61,7 @@ class SimCell {
         config.max_steps = options.maxSteps;
         config.verdict_sweeps = options.verdictSweeps;
         config.commission = options.commission ? 1 : 0;
+        config.fleet_verdict = options.fleetVerdict ? 1 : 0;
         if (options.driftMargin >= 0) {
             config.drift_margin = options.driftMargin;
         }
