@@ -2,7 +2,7 @@
 // conditions at two resolutions, the verdict table, calibration over tilts,
 // the orientation in all eight mountings, and the locator's speed. Prints
 // tables; not a test: it reports, it does not judge. Run it on one core:
-//   taskset -c 0 build-bench/bench/tavrel_frames_bench
+//   taskset -c 0 build-bench/bench/tavrel_frames_bench [TABLE...]
 #include "tavrel_frames.h"
 
 #include <algorithm>
@@ -329,11 +329,22 @@ void speed() {
 
 } // namespace
 
-int main() {
-    accuracy();
-    verdicts();
-    calibration();
-    orientation();
-    speed();
+// Every table, or the ones named: accuracy verdicts calibration orientation
+// speed.
+int main(int argc, char **argv) {
+    const std::pair<const char *, void (*)()> tables[] = {{"accuracy", accuracy},
+                                                          {"verdicts", verdicts},
+                                                          {"calibration", calibration},
+                                                          {"orientation", orientation},
+                                                          {"speed", speed}};
+    for (const auto &[name, table] : tables) {
+        bool wanted = argc == 1;
+        for (int i = 1; i < argc; ++i) {
+            wanted = wanted || std::string(argv[i]) == name;
+        }
+        if (wanted) {
+            table();
+        }
+    }
     return 0;
 }
