@@ -26,9 +26,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-# The kit is found among the libraries this build made (it is packaged in
-# libtavrel1, which the frames package depends on).
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/hostkit)
+# The kit and the frames library are found among the libraries this build
+# made (packaged in libtavrel1 and libtavrel-frames1, which the packages
+# that link them depend on).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/hostkit
+    ${PROJECT_BINARY_DIR}/frames)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The exported surface is closed: a host built against this version runs on
 # any later one of the same major version.

@@ -19,10 +19,9 @@ constexpr int kFull = 255;
 
 struct Blob {
     int label;
-    cv::Mat labels;   // its window's labels
-    cv::Point origin; // the window's corner in the platform's box
-    double lit;       // the backlight's grey level about it
-    int pixels;
+    cv::Mat labels;       // its window's labels
+    cv::Point origin;     // the window's corner in the platform's box
+    double lit;           // the backlight's grey level about it
     cv::Rect box;         // in its window
     cv::Point2d centroid; // pixels, of the thresholded blob
     double area;          // library units squared
@@ -152,7 +151,10 @@ std::vector<cv::Rect> TVF_Locator::windows() {
         const auto *share = coarseLit.ptr<float>(y);
         auto *f = flagged.ptr<std::uint8_t>(y);
         for (int x = 0; x < coarse.cols; ++x) {
-            f[x] = share[x] > 0 && c[x] < kDarker * share[x] * l[x] ? 255 : 0;
+            f[x] = share[x] > 0 &&
+                           static_cast<float>(c[x]) < kDarker * share[x] * static_cast<float>(l[x])
+                       ? 255
+                       : 0;
         }
     }
     cv::Mat groups;
@@ -218,7 +220,7 @@ void TVF_Locator::label(const cv::Mat &view, cv::Rect window, Scan *result) {
             const cv::Rect box(
                 stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                 stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-            result->blobs.push_back(Blob{i, labels, window.tl(), lit, pixels, box, c, area, isCut});
+            result->blobs.push_back(Blob{i, labels, window.tl(), lit, box, c, area, isCut});
         }
     }
 }

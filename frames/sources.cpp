@@ -49,7 +49,12 @@ class Files : public Source {
 
 class Video : public Source {
   public:
-    explicit Video(cv::VideoCapture capture) : capture_(std::move(capture)) {}
+    // A file that is not there is said so first, before OpenCV's backends
+    // each try it and log their own complaints.
+    bool open(const char *path) {
+        return std::ifstream(path).good() &&
+               (capture_.open(path, cv::CAP_FFMPEG) || capture_.open(path, cv::CAP_ANY));
+    }
     int next(cv::Mat *grey) override {
         if (!capture_.read(frame_) || frame_.empty()) {
             return tvf::fail(TVF_E_END, "tvf_source_next: the video has no more frames");
@@ -183,20 +188,18 @@ extern "C" {
 
 int tvf_source_open_files(const char *const *paths, int32_t count, TVF_Source **out) {
     constexpr const char *kFunction = "tvf_source_open_files";
-    int result = refuseNull(kFunction, "out", out);
-    if (result == TVF_OK && (paths == nullptr || count < 1)) {
-        result = tvf::fail(TVF_E_ARG, std::string(kFunction) + ": no paths");
+    if (out == nullptr || paths == nullptr || count < 1) {
+        return tvf::fail(TVF_E_ARG, std::string(kFunction) + ": no paths, or out is null");
     }
     std::vector<std::string> copied;
-    for (int i = 0; result == TVF_OK && i < count; ++i) {
+    for (int i = 0; i < count; ++i) {
         if (paths[i] == nullptr) {
-            result = tvf::fail(TVF_E_ARG,
-                               std::string(kFunction) + ": path " + std::to_string(i) + " is null");
-        } else {
-            copied.emplace_back(paths[i]);
+            return tvf::fail(TVF_E_ARG,
+                             std::string(kFunction) + ": path " + std::to_string(i) + " is null");
         }
+        copied.emplace_back(paths[i]);
     }
-    return result == TVF_OK ? hand(std::make_unique<Files>(std::move(copied)), out) : result;
+    return hand(std::make_unique<Files>(std::move(copied)), out);
 }
 
 int tvf_source_open_video(const char *path, TVF_Source **out) {
@@ -208,15 +211,12 @@ int tvf_source_open_video(const char *path, TVF_Source **out) {
     if (result != TVF_OK) {
         return result;
     }
-    // A file that is not there is said so here, before OpenCV's backends
-    // each try it and log their own complaints.
-    cv::VideoCapture capture;
-    if (!std::ifstream(path).good() ||
-        !(capture.open(path, cv::CAP_FFMPEG) || capture.open(path, cv::CAP_ANY))) {
+    auto video = std::make_unique<Video>();
+    if (!video->open(path)) {
         return tvf::fail(TVF_E_IO,
                          std::string(kFunction) + ": video '" + path + "' cannot be opened");
     }
-    return hand(std::make_unique<Video>(std::move(capture)), out);
+    return hand(std::move(video), out);
 }
 
 int tvf_source_open_genicam(const char *device, int32_t width, int32_t height, TVF_Source **out) {

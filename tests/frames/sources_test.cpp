@@ -15,24 +15,7 @@ namespace {
 
 using namespace tvf_test;
 
-class FramesSources : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::filesystem::create_directories(dir_);
-    }
-    std::string path(const std::string &name) const {
-        return (dir_ / name).string();
-    }
-    std::filesystem::path dir_ = std::filesystem::path(TAVREL_SCRATCH_DIR) /
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-};
-
-void writePgm(const std::string &path, const Image &image) {
-    std::ofstream out(path, std::ios::binary);
-    out << "P5\n" << image.frame.width << " " << image.frame.height << "\n255\n";
-    out.write(reinterpret_cast<const char *>(image.pixels.data()),
-              static_cast<std::streamsize>(image.pixels.size()));
-}
+class FramesSources : public Scratch {};
 
 std::vector<std::uint8_t> packed(const TVF_Frame &frame) {
     std::vector<std::uint8_t> pixels;
@@ -55,8 +38,8 @@ TEST_F(FramesSources, FilesComeInOrderAndAnUnreadableOneIsReportedInItsTurn) {
     const auto first = render(s);
     s.part[0].x = 50;
     const auto second = render(s);
-    writePgm(path("a.pgm"), *first);
-    writePgm(path("b.pgm"), *second);
+    writePgm("a.pgm", *first);
+    writePgm("b.pgm", *second);
     std::ofstream(path("broken.pgm")) << "not an image";
     const std::string names[] = {path("a.pgm"), path("broken.pgm"), path("b.pgm")};
     const char *paths[] = {names[0].c_str(), names[1].c_str(), names[2].c_str()};

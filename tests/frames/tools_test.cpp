@@ -30,30 +30,19 @@ Outcome run(const std::string &command) {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
 }
 
-class FramesTools : public ::testing::Test {
+class FramesTools : public Scratch {
   protected:
-    void SetUp() override {
-        std::filesystem::create_directories(dir_ / "pictures");
+    void writeScene(const std::string &name, const TVF_Scene &s) const {
+        writePgm(name, *render(s));
     }
-    std::string path(const std::string &name) const {
-        return (dir_ / name).string();
-    }
-    void writePgm(const std::string &name, const TVF_Scene &s) const {
-        const auto image = render(s);
-        std::ofstream out(path(name), std::ios::binary);
-        out << "P5\n" << s.width << " " << s.height << "\n255\n";
-        out.write(reinterpret_cast<const char *>(image->pixels.data()),
-                  static_cast<std::streamsize>(image->pixels.size()));
-    }
-    std::filesystem::path dir_ = std::filesystem::path(TAVREL_SCRATCH_DIR) /
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
 };
 
 TEST_F(FramesTools, CalibrateThenLocateFramesOfEachKind) {
     TVF_Scene s = scene(1, 0);
     s.orientation = 5;
     s.tilt = 0.2;
-    writePgm("empty.pgm", s);
+    writeScene("empty.pgm", s);
+    std::filesystem::create_directories(path("pictures"));
     const Outcome calibrated =
         run(std::string(TAVREL_CALIBRATE) + " --model 1 --orientation 5 --out " + path("cal.yml") +
             " --picture " + path("cal.png") + " " + path("empty.pgm"));
@@ -66,10 +55,10 @@ TEST_F(FramesTools, CalibrateThenLocateFramesOfEachKind) {
 
     s.part_count = 1;
     s.part[0] = TVF_Part{100, 70, 25};
-    writePgm("one.pgm", s);
+    writeScene("one.pgm", s);
     s.part_count = 2;
     s.part[1] = TVF_Part{220, 170, -40};
-    writePgm("two.pgm", s);
+    writeScene("two.pgm", s);
     const Outcome located = run(std::string(TAVREL_LOCATE) + " --calibration " + path("cal.yml") +
                                 " --pictures " + path("pictures") + " " + path("one.pgm") + " " +
                                 path("two.pgm") + " " + path("empty.pgm"));

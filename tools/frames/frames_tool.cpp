@@ -73,7 +73,7 @@ void drawCalibration(cv::Mat &picture, const TVF_Calibration *cal) {
     double corners[8];
     check(tvf_calibration_corners(cal, corners), "calibration");
     const cv::Scalar outline(0, 200, 255);
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < 4; ++i) {
         const cv::Point2d a(corners[2 * i], corners[2 * i + 1]);
         const cv::Point2d b(corners[(2 * i + 2) % 8], corners[(2 * i + 3) % 8]);
         cv::line(picture, a, b, outline, 1, cv::LINE_AA);
