@@ -12,7 +12,8 @@ if [[ $(id -u) -ne 0 ]]; then
 fi
 tools/install-deps.sh test
 version=$(sed -n 's/^project(Tavrel VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
-packages=(libtavrel1 libtavrel-dev tavrel-tools python3-tavrel libtavrel-frames1 libtavrel-frames-dev)
+packages=(libtavrel1 libtavrel-dev tavrel-tools python3-tavrel libtavrel-frames1 libtavrel-frames-dev
+    tavrel-frames-tools)
 for package in "${packages[@]}"; do
     if dpkg -s "$package" >/dev/null 2>&1; then
         echo "debian-packages: $package is installed already; remove it first" >&2

@@ -17,7 +17,7 @@ tools/install-deps.sh test hardening
 JOBS="${JOBS:-$(nproc 2>/dev/null || echo 2)}"
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}"
 LIB_DIRS=(base host feeder vision logic)
-KIT_DIRS=(hostkit recipes tools)
+KIT_DIRS=(hostkit recipes frames tools)
 started=$SECONDS
 
 step() {
@@ -106,7 +106,7 @@ echo "clang-tidy clean"
 # headers (hostkit/) and the generated tavrel_version.h of the build.
 step "cppcheck: ${KIT_DIRS[*]}"
 mapfile -t kit_sources < <(find "${KIT_DIRS[@]}" -name '*.cpp' | sort)
-cppcheck_sources -I . -I host -I hostkit -I recipes -I build-asan/include "${kit_sources[@]}"
+cppcheck_sources -I . -I host -I hostkit -I recipes -I frames -I build-asan/include "${kit_sources[@]}"
 echo "cppcheck clean"
 
 step "clang-tidy: ${KIT_DIRS[*]}"

@@ -6,6 +6,7 @@
 #   libtavrel-frames1    component frames: the frames library (on OpenCV)
 #   libtavrel-frames-dev component frames_dev: its header, .so link, CMake
 #                        targets and pkg-config file
+#   tavrel-frames-tools  component frames_tools: tavrel-calibrate, tavrel-locate
 # Each carries the licence as its copyright file and a Debian changelog;
 # cmake/debian/ holds what they take from files (lintian overrides, triggers).
 set(CPACK_GENERATOR DEB)
@@ -18,16 +19,18 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools python)
 if(TAVREL_BUILD_FRAMES)
-  list(APPEND CPACK_COMPONENTS_ALL frames frames_dev)
+  list(APPEND CPACK_COMPONENTS_ALL frames frames_dev frames_tools)
 endif()
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
-# The kit is found among the libraries this build made (it is packaged in
-# libtavrel1, which the frames package depends on).
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/hostkit)
+# The kit and the frames library are found among the libraries this build
+# made (packaged in libtavrel1 and libtavrel-frames1, which the packages
+# that link them depend on).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${PROJECT_BINARY_DIR} ${PROJECT_BINARY_DIR}/hostkit
+    ${PROJECT_BINARY_DIR}/frames)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # The exported surface is closed: a host built against this version runs on
 # any later one of the same major version.
@@ -47,6 +50,8 @@ set(CPACK_DEBIAN_FRAMES_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_FRAMES_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 set(CPACK_DEBIAN_FRAMES_DEV_PACKAGE_NAME libtavrel-frames-dev)
 set(CPACK_DEBIAN_FRAMES_DEV_PACKAGE_SECTION libdevel)
+set(CPACK_DEBIAN_FRAMES_TOOLS_PACKAGE_NAME tavrel-frames-tools)
+set(CPACK_DEBIAN_FRAMES_TOOLS_PACKAGE_SECTION science)
 # Pure Python on the libraries of its own release.
 set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tavrel)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
@@ -80,6 +85,11 @@ string(CONCAT CPACK_COMPONENT_FRAMES_DEV_DESCRIPTION
   "${TAVREL_SUMMARY} - frames development files\n" ${TAVREL_ABOUT}
   "This package holds the C header, the CMake targets and the pkg-config\n"
   "file of the frames library.")
+string(CONCAT CPACK_COMPONENT_FRAMES_TOOLS_DESCRIPTION
+  "${TAVREL_SUMMARY} - camera tools\n" ${TAVREL_ABOUT}
+  "This package holds tavrel-calibrate, which calibrates a feeder camera on\n"
+  "its lit platform, and tavrel-locate, which locates the part in backlit\n"
+  "frames in the library's own coordinates.")
 string(CONCAT CPACK_COMPONENT_PYTHON_DESCRIPTION
   "${TAVREL_SUMMARY} - Python binding\n" ${TAVREL_ABOUT}
   "This package holds the Python module tavrel: feeder hosts in Python on the\n"
@@ -123,4 +133,5 @@ cpack_add_component(python DISPLAY_NAME "Python binding" DEPENDS runtime)
 if(TAVREL_BUILD_FRAMES)
   cpack_add_component(frames DISPLAY_NAME "Frames library" DEPENDS runtime)
   cpack_add_component(frames_dev DISPLAY_NAME "Frames development files" DEPENDS frames dev)
+  cpack_add_component(frames_tools DISPLAY_NAME "Camera tools" DEPENDS frames)
 endif()

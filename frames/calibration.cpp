@@ -54,8 +54,9 @@ bool crossing(const cv::Mat &grey, cv::Point2d p, cv::Point2d n, double reach, d
     constexpr double kStep = 0.25;
     constexpr double kMinContrast = 20;
     std::vector<double> profile;
-    for (double t = -reach; t <= reach; t += kStep) {
-        const double v = sample(grey, p + t * n);
+    const int steps = static_cast<int>(2 * reach / kStep);
+    for (int i = 0; i <= steps; ++i) {
+        const double v = sample(grey, p + (i * kStep - reach) * n);
         if (v < 0) {
             return false;
         }
@@ -130,15 +131,17 @@ bool roughCorners(const cv::Mat &grey, Quad *quad) {
         std::max_element(contours.begin(), contours.end(), [](const auto &a, const auto &b) {
             return cv::contourArea(a) < cv::contourArea(b);
         });
-    if (largest == contours.end() || cv::contourArea(*largest) < 0.1 * grey.total()) {
+    if (largest == contours.end() ||
+        cv::contourArea(*largest) < 0.1 * static_cast<double>(grey.total())) {
         return false;
     }
     std::vector<cv::Point> hull;
     cv::convexHull(*largest, hull);
     const double perimeter = cv::arcLength(hull, true);
-    for (double eps = 0.01; eps <= 0.1; eps += 0.01) {
+    // Ever looser, from 1 % to 10 % of the perimeter, until four corners remain.
+    for (int percent = 1; percent <= 10; ++percent) {
         std::vector<cv::Point> polygon;
-        cv::approxPolyDP(hull, polygon, eps * perimeter, true);
+        cv::approxPolyDP(hull, polygon, percent * 0.01 * perimeter, true);
         if (polygon.size() == 4) {
             Quad corners{};
             std::copy(polygon.begin(), polygon.end(), corners.begin());
@@ -229,18 +232,11 @@ int makeCalibration(int model, cv::Size size, const std::array<cv::Point2d, 4> &
 
 int mapPoint(const char *function, const TVF_Calibration *cal,
              const cv::Matx33d TVF_Calibration::*h, double u, double v, double *x, double *y) {
-    int result = refuseNull(function, "cal", cal);
-    if (result == TVF_OK) {
-        result = refuseNull(function, "x", x);
+    if (cal == nullptr || x == nullptr || y == nullptr) {
+        return tvf::fail(TVF_E_ARG, std::string(function) + ": cal, x and y must not be null");
     }
-    if (result == TVF_OK) {
-        result = refuseNull(function, "y", y);
-    }
-    if (result == TVF_OK && !(std::isfinite(u) && std::isfinite(v))) {
-        result = tvf::fail(TVF_E_ARG, std::string(function) + ": the point is not finite");
-    }
-    if (result != TVF_OK) {
-        return result;
+    if (!(std::isfinite(u) && std::isfinite(v))) {
+        return tvf::fail(TVF_E_ARG, std::string(function) + ": the point is not finite");
     }
     const cv::Point2d p = tvf::apply(cal->*h, cv::Point2d(u, v));
     *x = p.x;

@@ -19,8 +19,10 @@ constexpr int kFull = 255;
 
 struct Blob {
     int label;
-    int pixels;
-    cv::Rect box;
+    cv::Mat labels;       // its window's labels
+    cv::Point origin;     // the window's corner in the platform's box
+    double lit;           // the backlight's grey level about it
+    cv::Rect box;         // in its window
     cv::Point2d centroid; // pixels, of the thresholded blob
     double area;          // library units squared
     bool cut;             // touches the band along the platform's edge
@@ -48,20 +50,22 @@ struct TVF_Locator {
     cv::Rect roi;                // the platform's bounding box in the frame
     cv::Mat inside;              // ROI-sized: 255 where blobs are looked for
     cv::Mat coarseInside;        // the same on the coarse grid
+    cv::Mat coarseLit;           // the share of each coarse cell on the platform
     std::vector<cv::Point> band; // ROI pixels along the edge of inside
     cv::Mat kernel;              // the coarse backlight's reach
     // Scratch, kept between frames so a frame allocates nothing.
     cv::Mat coarse;
     cv::Mat local;
-    cv::Mat level;
+    cv::Mat flagged;
     cv::Mat dark;
-    cv::Mat labels;
     cv::Mat stats;
     cv::Mat centroids;
 
     void build();
     int learnOrLocate(const char *function, const TVF_Frame *frame, cv::Mat *grey);
     Scan scan(const cv::Mat &grey);
+    std::vector<cv::Rect> windows();
+    void label(const cv::Mat &view, cv::Rect window, Scan *result);
     void refine(const cv::Mat &grey, const Blob &blob, TVF_Location *out) const;
 };
 
@@ -71,6 +75,15 @@ void TVF_Locator::build() {
         quad.emplace_back(cvRound(p.x), cvRound(p.y));
     }
     roi = cv::boundingRect(quad) & cv::Rect(cv::Point(0, 0), cal.size);
+    // Whole coarse cells, so the coarse grid averages exact squares: the box
+    // grows right and down, or moves left and up where the frame ends.
+    const auto whole_cells = [](int extent, int start, int limit, int *begin) {
+        const int grown = std::min(limit, (extent + kShrink - 1) / kShrink * kShrink);
+        *begin = std::max(0, std::min(start, limit - grown));
+        return grown / kShrink * kShrink;
+    };
+    roi.width = whole_cells(roi.width, roi.x, cal.size.width, &roi.x);
+    roi.height = whole_cells(roi.height, roi.y, cal.size.height, &roi.y);
     cv::Mat whole(roi.size(), CV_8U, cv::Scalar(0));
     for (cv::Point &p : quad) {
         p -= roi.tl();
@@ -85,11 +98,14 @@ void TVF_Locator::build() {
     cv::erode(inside, core, square, cv::Point(-1, -1), 2, cv::BORDER_CONSTANT, off);
     cv::Mat ring = inside & ~core;
     cv::findNonZero(ring, band);
-    cv::resize(inside, coarseInside, cv::Size(), 1.0 / kShrink, 1.0 / kShrink, cv::INTER_NEAREST);
+    const cv::Size coarseSize(roi.width / kShrink, roi.height / kShrink);
+    cv::resize(inside, coarseInside, coarseSize, 0, 0, cv::INTER_NEAREST);
+    cv::resize(whole, coarseLit, coarseSize, 0, 0, cv::INTER_AREA);
+    coarseLit.convertTo(coarseLit, CV_32F, 1.0 / 255);
     // The coarse backlight reaches past a part of up to a fifth of the
     // platform's larger extent, so the part's own shadow never sets it.
     const int reach = std::max(1, std::max(roi.width, roi.height) / (10 * kShrink));
-    kernel = cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(2 * reach + 1, 2 * reach + 1));
+    kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(2 * reach + 1, 2 * reach + 1));
 }
 
 Scan TVF_Locator::scan(const cv::Mat &grey) {
@@ -115,23 +131,87 @@ Scan TVF_Locator::scan(const cv::Mat &grey) {
     if (result.backlight < config.min_backlight || result.saturated > config.max_saturated) {
         return result;
     }
-    local.convertTo(level, CV_8U, config.threshold);
-    cv::resize(level, dark, view.size(), 0, 0, cv::INTER_LINEAR);
-    cv::compare(view, dark, dark, cv::CMP_LT);
-    dark &= inside;
+    for (const cv::Rect &window : windows()) {
+        label(view, window, &result);
+    }
+    return result;
+}
+
+// The boxes worth labelling at full resolution: coarse cells clearly darker
+// than the backlight would make them (by the share of them on the
+// platform), grouped, grown by a cell and merged where they overlap. Dust
+// and noise leave the coarse grid alone, so most of a frame is never
+// labelled.
+std::vector<cv::Rect> TVF_Locator::windows() {
+    constexpr float kDarker = 0.85F;
+    flagged.create(coarse.size(), CV_8U);
+    for (int y = 0; y < coarse.rows; ++y) {
+        const auto *c = coarse.ptr<std::uint8_t>(y);
+        const auto *l = local.ptr<std::uint8_t>(y);
+        const auto *share = coarseLit.ptr<float>(y);
+        auto *f = flagged.ptr<std::uint8_t>(y);
+        for (int x = 0; x < coarse.cols; ++x) {
+            f[x] = share[x] > 0 &&
+                           static_cast<float>(c[x]) < kDarker * share[x] * static_cast<float>(l[x])
+                       ? 255
+                       : 0;
+        }
+    }
+    cv::Mat groups;
+    const int count =
+        cv::connectedComponentsWithStats(flagged, groups, stats, centroids, 8, CV_32S);
+    std::vector<cv::Rect> boxes;
+    const cv::Rect all(cv::Point(0, 0), roi.size());
+    for (int i = 1; i < count; ++i) {
+        const cv::Rect cells(
+            stats.at<int>(i, cv::CC_STAT_LEFT) - 1, stats.at<int>(i, cv::CC_STAT_TOP) - 1,
+            stats.at<int>(i, cv::CC_STAT_WIDTH) + 2, stats.at<int>(i, cv::CC_STAT_HEIGHT) + 2);
+        boxes.push_back(cv::Rect(cells.x * kShrink, cells.y * kShrink, cells.width * kShrink,
+                                 cells.height * kShrink) &
+                        all);
+    }
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t a = 0; a < boxes.size() && !merged; ++a) {
+            for (std::size_t b = a + 1; b < boxes.size() && !merged; ++b) {
+                if ((boxes[a] & boxes[b]).area() > 0) {
+                    boxes[a] |= boxes[b];
+                    boxes.erase(boxes.begin() + static_cast<std::ptrdiff_t>(b));
+                    merged = true;
+                }
+            }
+        }
+    }
+    return boxes;
+}
+
+// Thresholds, cleans and labels one window; its part-sized blobs join the
+// result.
+void TVF_Locator::label(const cv::Mat &view, cv::Rect window, Scan *result) {
+    const cv::Rect cells(window.x / kShrink, window.y / kShrink,
+                         (window.width + kShrink - 1) / kShrink,
+                         (window.height + kShrink - 1) / kShrink);
+    double lit = 0;
+    cv::minMaxLoc(local(cells & cv::Rect(cv::Point(0, 0), local.size())), nullptr, &lit);
+    cv::threshold(view(window), dark, config.threshold * lit, 255, cv::THRESH_BINARY_INV);
+    dark &= inside(window);
     cv::morphologyEx(dark, dark, cv::MORPH_OPEN,
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+    cv::Mat labels;
     const int count = cv::connectedComponentsWithStats(dark, labels, stats, centroids, 8, CV_32S);
     std::vector<char> cut(static_cast<std::size_t>(count), 0);
     for (const cv::Point &p : band) {
-        cut[static_cast<std::size_t>(labels.at<int>(p))] = 1;
+        if (window.contains(p)) {
+            cut[static_cast<std::size_t>(labels.at<int>(p - window.tl()))] = 1;
+        }
     }
     for (int i = 1; i < count; ++i) {
         const int pixels = stats.at<int>(i, cv::CC_STAT_AREA);
         if (pixels < config.min_blob) {
             continue;
         }
-        const cv::Point2d c(centroids.at<double>(i, 0) + roi.x, centroids.at<double>(i, 1) + roi.y);
+        const cv::Point2d c(centroids.at<double>(i, 0) + window.x + roi.x,
+                            centroids.at<double>(i, 1) + window.y + roi.y);
         const double area = pixels * pixelArea(cal.toPlatform, c);
         const bool isCut = cut[static_cast<std::size_t>(i)] != 0;
         const bool sized =
@@ -140,10 +220,9 @@ Scan TVF_Locator::scan(const cv::Mat &grey) {
             const cv::Rect box(
                 stats.at<int>(i, cv::CC_STAT_LEFT), stats.at<int>(i, cv::CC_STAT_TOP),
                 stats.at<int>(i, cv::CC_STAT_WIDTH), stats.at<int>(i, cv::CC_STAT_HEIGHT));
-            result.blobs.push_back(Blob{i, pixels, box, c, area, isCut});
+            result->blobs.push_back(Blob{i, labels, window.tl(), lit, box, c, area, isCut});
         }
     }
-    return result;
 }
 
 // The blob's centroid, angle and area from the grey levels: each pixel near
@@ -151,17 +230,15 @@ Scan TVF_Locator::scan(const cv::Mat &grey) {
 // their share of the part.
 void TVF_Locator::refine(const cv::Mat &grey, const Blob &blob, TVF_Location *out) const {
     constexpr int kGrow = 2;
+    // In the blob's window: its box grown by kGrow.
     const cv::Rect box = cv::Rect(blob.box.x - kGrow, blob.box.y - kGrow,
                                   blob.box.width + 2 * kGrow, blob.box.height + 2 * kGrow) &
-                         cv::Rect(cv::Point(0, 0), roi.size());
-    cv::Mat near = labels(box) == blob.label;
+                         cv::Rect(cv::Point(0, 0), blob.labels.size());
+    cv::Mat near = blob.labels(box) == blob.label;
     cv::dilate(near, near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-    const cv::Mat view = grey(roi)(box);
-    const cv::Point2d coarseAt((blob.centroid.x - roi.x) / kShrink,
-                               (blob.centroid.y - roi.y) / kShrink);
-    const double lit =
-        local.at<std::uint8_t>(std::clamp(static_cast<int>(coarseAt.y), 0, local.rows - 1),
-                               std::clamp(static_cast<int>(coarseAt.x), 0, local.cols - 1));
+    const cv::Point origin = blob.origin + box.tl() + roi.tl();
+    const cv::Mat view = grey(cv::Rect(origin, box.size()));
+    const double lit = blob.lit;
     double darkest = 0;
     cv::minMaxLoc(view, &darkest, nullptr, nullptr, nullptr, near);
     const double span = std::max(1.0, lit - darkest);
@@ -179,12 +256,12 @@ void TVF_Locator::refine(const cv::Mat &grey, const Blob &blob, TVF_Location *ou
     for (int y = 0; y < view.rows; ++y) {
         const auto *row = view.ptr<std::uint8_t>(y);
         const auto *in = near.ptr<std::uint8_t>(y);
-        const double iy = y + box.y + roi.y;
+        const double iy = y + origin.y;
         for (int x = 0; x < view.cols; ++x) {
             if (in[x] == 0) {
                 continue;
             }
-            const double ix = x + box.x + roi.x;
+            const double ix = x + origin.x;
             const double wq = h(2, 0) * ix + h(2, 1) * iy + h(2, 2);
             const double qx = (h(0, 0) * ix + h(0, 1) * iy + h(0, 2)) / wq;
             const double qy = (h(1, 0) * ix + h(1, 1) * iy + h(1, 2)) / wq;

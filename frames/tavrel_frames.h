@@ -292,6 +292,35 @@ TVF_API int tvf_calibration_orient(TVF_Calibration *cal, const TVF_LocatorConfig
                                    const TVF_Push *pushes, int32_t count, TVF_GrabFn grab,
                                    TVK_FeederFn feeder, void *user, int32_t *orientation);
 
+/* --------------------------------------------------------- Camera sources */
+
+typedef struct TVF_Source TVF_Source;
+
+/* Image files read in order, each as 8-bit grey (any format OpenCV reads).
+ * paths and their strings are copied. TVF_E_ARG for no paths. A file that
+ * cannot be read is reported when its turn comes. Since 1.3.0. */
+TVF_API int tvf_source_open_files(const char *const *paths, int32_t count, TVF_Source **out);
+/* A video file's frames, converted to 8-bit grey. TVF_E_IO when OpenCV cannot
+ * open it. Since 1.3.0. */
+TVF_API int tvf_source_open_video(const char *path, TVF_Source **out);
+/* A GenICam camera through Aravis: device is Aravis's device id or the
+ * camera's address (e.g. "127.0.0.1"), null for the first camera found.
+ * Sets Mono8, continuous acquisition, width x height from the sensor's
+ * origin when both are above 0, and starts acquiring. TVF_E_IO with
+ * Aravis's reason when the camera cannot be opened or set. Since 1.3.0. */
+TVF_API int tvf_source_open_genicam(const char *device, int32_t width, int32_t height,
+                                    TVF_Source **out);
+/* The next frame into *frame (its size set): pixels owned by the source,
+ * valid until the next call or tvf_source_close. TVF_E_END after the last
+ * file or video frame; TVF_E_IO for a file that cannot be read (the source
+ * moves on past it) or a camera that gave no complete frame within two
+ * seconds. Since 1.3.0. */
+TVF_API int tvf_source_next(TVF_Source *source, TVF_Frame *frame);
+/* tvf_source_next as a TVF_GrabFn: user is the TVF_Source. */
+TVF_API int tvf_source_grab(void *user, TVF_Frame *frame);
+/* Stops a camera and frees the source; null is allowed. Since 1.3.0. */
+TVF_API void tvf_source_close(TVF_Source *source);
+
 /* -------------------------------------------------------------- Settling */
 
 /* After a vibration: the part has settled once two consecutive frames with

@@ -114,12 +114,12 @@ check_room() {
 
 check_room hostkit -I hostkit
 check_room recipes -I hostkit -I recipes
-check_room tools -I hostkit -I recipes -I tools/common
+# The frames library and its tools include OpenCV's headers (the library
+# Aravis's too).
+read -ra opencv <<<"$(pkg-config --cflags opencv4 aravis-0.8)"
+check_room tools -I hostkit -I recipes -I frames -I tools/common "${opencv[@]}"
 # The frames library: the kit's public header only, like the tools.
-if [[ -d frames ]]; then
-    # shellcheck disable=SC2046  (the flags are words)
-    check_room frames -I hostkit $(pkg-config --cflags opencv4)
-fi
+check_room frames -I hostkit "${opencv[@]}"
 
 echo "subsystem include graph:"
 printf '  %s\n' "${!edges[@]}" | sort

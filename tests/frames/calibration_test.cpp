@@ -125,17 +125,7 @@ TEST(FramesCalibration, RefusesFramesWithoutAPlatform) {
     EXPECT_EQ(cal, nullptr);
 }
 
-class FramesCalibrationFile : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        std::filesystem::create_directories(dir_);
-    }
-    std::string path(const std::string &name) const {
-        return (dir_ / name).string();
-    }
-    std::filesystem::path dir_ = std::filesystem::path(TAVREL_SCRATCH_DIR) /
-                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-};
+class FramesCalibrationFile : public Scratch {};
 
 TEST_F(FramesCalibrationFile, RoundTripsInEachFormat) {
     TVF_Scene s = scene(2);

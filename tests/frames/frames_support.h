@@ -9,7 +9,10 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tvf_test {
@@ -76,6 +79,28 @@ inline TVF_Location locate(TVF_Locator *locator, const TVF_Frame &frame) {
     EXPECT_EQ(tvf_locate(locator, &frame, &where), TVF_OK) << tvf_errmsg();
     return where;
 }
+
+// A scratch folder of the test's own name, and frames written into it as
+// grey PGM files.
+class Scratch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::filesystem::create_directories(dir_);
+    }
+    std::string path(const std::string &name) const {
+        return (dir_ / name).string();
+    }
+    void writePgm(const std::string &name, const Image &image) const {
+        std::ofstream out(path(name), std::ios::binary);
+        out << "P5\n" << image.frame.width << " " << image.frame.height << "\n255\n";
+        out.write(reinterpret_cast<const char *>(image.pixels.data()),
+                  static_cast<std::streamsize>(image.pixels.size()));
+    }
+
+  private:
+    std::filesystem::path dir_ = std::filesystem::path(TAVREL_SCRATCH_DIR) /
+                                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+};
 
 } // namespace tvf_test
 

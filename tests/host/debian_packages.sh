@@ -71,6 +71,10 @@ libtavrel-frames-dev usr/include/tavrel_frames.h
 libtavrel-frames-dev $lib/libtavrel_frames.so
 libtavrel-frames-dev $lib/pkgconfig/tavrel-frames.pc
 libtavrel-frames-dev $lib/cmake/Tavrel/TavrelFramesTargets.cmake
+tavrel-frames-tools usr/bin/tavrel-calibrate
+tavrel-frames-tools usr/bin/tavrel-locate
+tavrel-frames-tools usr/share/man/man1/tavrel-calibrate.1.gz
+tavrel-frames-tools usr/share/man/man1/tavrel-locate.1.gz
 EOF_CONTENTS
 
 # No file in two packages: dpkg would refuse to install them together.
@@ -94,6 +98,7 @@ python3-tavrel|Architecture|all
 libtavrel-frames-dev|Depends|libtavrel-frames1 (= $version)
 libtavrel-frames-dev|Depends|libtavrel-dev (= $version)
 libtavrel-frames1|Depends|libopencv-imgproc
+tavrel-frames-tools|Depends|libtavrel-frames1 (= $version)
 EOF_FIELDS
 # The tools carry the library inside them: they depend on what they link.
 if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -q libtavrel; then
@@ -131,6 +136,8 @@ for host in "$work/cmake/consumer" "$work/pc-consumer" "$work/cmake/frames_consu
     [[ $("$host" | sed -n 1p) == "$version" ]] || fail "$host failed against the unpacked root"
 done
 [[ $("$root/usr/bin/tavrel-sim" --version) == "tavrel-sim $version" ]] || fail "tavrel-sim --version"
+[[ $("$root/usr/bin/tavrel-locate" --version) == "tavrel-locate $version" ]] ||
+    fail "tavrel-locate --version"
 [[ $("$root/usr/bin/tavrel-recipes" --version) == "tavrel-recipes $version" ]] ||
     fail "tavrel-recipes --version"
 # The unpacked Python binding runs the unpacked example on the unpacked libraries.
