@@ -1,5 +1,5 @@
 """tavrel-sim shows progress on standard error when it is a terminal, and
-nothing of it otherwise."""
+nothing of it otherwise. Arguments after the program are passed on to it."""
 
 import os
 import pty
@@ -7,7 +7,7 @@ import subprocess
 import sys
 
 sim = sys.argv[1]
-args = [sim, "--model", "0", "--action", "0", "--fleet", "50"]
+args = [sim, "--model", "0", "--action", "0", "--fleet", "50", *sys.argv[2:]]
 
 controller, terminal = pty.openpty()
 run = subprocess.run(args, stdout=subprocess.DEVNULL, stderr=terminal, check=True)
