@@ -32,9 +32,9 @@ namespace Tavrel
 
         /// <summary>
         /// After a kit call that may have made callbacks: throws what they
-        /// threw, then checks the call's result.
+        /// threw, then checks the call's result (of api's copy; null: the process's).
         /// </summary>
-        internal static int Finish(int result, string function)
+        internal static int Finish(int result, string function, KitApi api = null)
         {
             var error = t_error;
             bool aborted = t_aborted;
@@ -45,7 +45,7 @@ namespace Tavrel
             if (aborted)
                 Thread.CurrentThread.Abort(abortState);
             error?.Throw();
-            return Errors.Check(result, function);
+            return Errors.Check(result, function, api);
         }
 
         static void Hold(Exception error)

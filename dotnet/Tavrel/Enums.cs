@@ -105,5 +105,7 @@ namespace Tavrel
         Handle = -10,
         Reentry = -11,
         Thread = -12,
+        Limit = -13,
+        Platform = -14,
     }
 }

@@ -110,6 +110,20 @@ namespace Tavrel
             : base(ErrorCode.Thread, function, kitMessage) { }
     }
 
+    /// <summary>The process holds as many instances as the C library's loader allows (since 1.3.0).</summary>
+    public class TavrelLimitException : TavrelException
+    {
+        public TavrelLimitException(string function, string kitMessage)
+            : base(ErrorCode.Limit, function, kitMessage) { }
+    }
+
+    /// <summary>Not available on this platform: instances on Windows (since 1.3.0).</summary>
+    public class TavrelPlatformException : TavrelException
+    {
+        public TavrelPlatformException(string function, string kitMessage)
+            : base(ErrorCode.Platform, function, kitMessage) { }
+    }
+
     /// <summary>Turns the kit's negative results into exceptions.</summary>
     internal static class Errors
     {
@@ -128,16 +142,19 @@ namespace Tavrel
                 [ErrorCode.Handle] = (f, m) => new TavrelHandleException(f, m),
                 [ErrorCode.Reentry] = (f, m) => new TavrelReentryException(f, m),
                 [ErrorCode.Thread] = (f, m) => new TavrelThreadException(f, m),
+                [ErrorCode.Limit] = (f, m) => new TavrelLimitException(f, m),
+                [ErrorCode.Platform] = (f, m) => new TavrelPlatformException(f, m),
             };
 
         /// <summary>
         /// Throws for a negative result of function, read on the thread that
-        /// made the call before any other kit call; returns it otherwise.
+        /// made the call before any other kit call (in the copy that made it:
+        /// null for the process's own); returns it otherwise.
         /// </summary>
-        internal static int Check(int result, string function)
+        internal static int Check(int result, string function, KitApi api = null)
         {
             if (result < 0)
-                throw For((ErrorCode)result, function, MessageOf(function));
+                throw For((ErrorCode)result, function, MessageOf(function, api ?? KitApi.Process));
             return result;
         }
 
@@ -147,9 +164,9 @@ namespace Tavrel
 
         // The kit keeps the text of the last failure on this thread: a text
         // that names another function is an older failure's.
-        static string MessageOf(string function)
+        static string MessageOf(string function, KitApi api)
         {
-            string message = Native.Text(Native.tvk_errmsg());
+            string message = Native.Text(api.errmsg());
             return message.StartsWith(function + ":", StringComparison.Ordinal) ? message : "";
         }
     }

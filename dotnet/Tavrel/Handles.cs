@@ -3,12 +3,16 @@
 // holds its handle, so a release from another thread waits for it.
 using System;
 using System.Runtime.InteropServices;
+using System.Threading;
 
 namespace Tavrel
 {
     internal abstract class KitHandle : SafeHandle
     {
         int _released;
+
+        /// <summary>The copy of the kit that made the object and ends it.</summary>
+        internal KitApi Api { get; private set; } = KitApi.Process;
 
         protected KitHandle() : base(IntPtr.Zero, true) { }
 
@@ -24,9 +28,20 @@ namespace Tavrel
             return _released;
         }
 
+        /// <summary>
+        /// Binds the handle to the copy that made it: an instance's copy stays
+        /// loaded until the handle is released.
+        /// </summary>
+        internal void Adopt(KitApi api)
+        {
+            Api = api;
+            api.Instance?.Hold();
+        }
+
         protected sealed override bool ReleaseHandle()
         {
             _released = Free(handle);
+            Api.Instance?.LetGo();
             return _released == 0;
         }
 
@@ -46,7 +61,7 @@ namespace Tavrel
 
         protected override int Free(IntPtr session)
         {
-            int ended = Native.tvk_session_end(session);
+            int ended = Api.session_end(session);
             Capture?.Dispose();
             return ended;
         }
@@ -62,8 +77,8 @@ namespace Tavrel
         protected override int Free(IntPtr recorder)
         {
             if (Finish)
-                return Native.tvk_recorder_close(recorder);
-            Native.tvk_recorder_abandon(recorder);
+                return Api.recorder_close(recorder);
+            Api.recorder_abandon(recorder);
             return 0;
         }
     }
@@ -74,13 +89,43 @@ namespace Tavrel
 
         protected override int Free(IntPtr sim)
         {
-            Native.tvk_sim_destroy(sim);
+            Api.sim_destroy(sim);
             return 0;
         }
     }
 
     /// <summary>
-    /// The process's one capture. It has no pointer of its own: a token
+    /// An instance: its table's functions are good until the kit closes it,
+    /// which waits for the last of the objects made on it (each holds a
+    /// reference), so a forgotten object is still ended by the code that made it.
+    /// </summary>
+    internal sealed class InstanceHandle : KitHandle
+    {
+        int _live;
+
+        public InstanceHandle() { }
+
+        /// <summary>How many objects made on the instance are not yet released.</summary>
+        internal int Live => Volatile.Read(ref _live);
+
+        internal void Hold()
+        {
+            bool added = false;
+            DangerousAddRef(ref added);
+            Interlocked.Increment(ref _live);
+        }
+
+        internal void LetGo()
+        {
+            Interlocked.Decrement(ref _live);
+            DangerousRelease();
+        }
+
+        protected override int Free(IntPtr instance) => Native.tvk_instance_close(instance);
+    }
+
+    /// <summary>
+    /// The capture of the process or of an instance. It has no pointer of its own: a token
     /// stands for it, so that it is stopped once, also when forgotten.
     /// </summary>
     internal sealed class CaptureHandle : KitHandle
@@ -90,12 +135,13 @@ namespace Tavrel
         readonly Native.LineFn _lines;
 #pragma warning restore CS0414
 
-        internal CaptureHandle(Native.LineFn lines)
+        internal CaptureHandle(Native.LineFn lines, KitApi api)
         {
             _lines = lines;
             SetHandle(new IntPtr(1));
+            Adopt(api);
         }
 
-        protected override int Free(IntPtr token) => Native.tvk_capture_stop();
+        protected override int Free(IntPtr token) => Api.capture_stop();
     }
 }

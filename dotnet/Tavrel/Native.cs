@@ -176,6 +176,18 @@ namespace Tavrel
         [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
         internal static extern void tvk_sim_destroy(IntPtr sim);
 
+        [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvk_instance_open(string kitPath, out InstanceHandle instance);
+
+        [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvk_instance_api(InstanceHandle instance, ref ApiTable table);
+
+        [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvk_instance_symbol(InstanceHandle instance, string name, out IntPtr symbol);
+
+        [DllImport(Kit, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvk_instance_close(IntPtr instance);
+
         /// <summary>A static C string of the kit's as a managed string.</summary>
         internal static string Text(IntPtr text) => Marshal.PtrToStringAnsi(text);
     }

@@ -43,8 +43,8 @@ namespace Tavrel
     /// Tunes one action of one feeder model through the kit's session driver,
     /// which answers the library's statuses, keeps a step budget and declares
     /// hopeless tuning failed early. The library's text is discarded unless
-    /// the options ask for it. One session per process: dispose it (using)
-    /// before the next starts; one never disposed ends when it is collected.
+    /// the options ask for it. One session per process, or per instance:
+    /// dispose it (using) before the next starts; one never disposed ends when it is collected.
     /// Call it from one thread. An exception thrown during a step by the
     /// camera, the feeder or a diagnostics line function is rethrown from Step
     /// or Run; a thread aborted inside them is aborted again once the kit has
@@ -55,6 +55,7 @@ namespace Tavrel
         readonly Camera _camera;
         readonly Action<FeederCommand> _feeder;
         readonly SessionHandle _handle;
+        readonly KitApi _api;
         int _callingThread; // the thread in a kit call that runs the callbacks, 0 for none
 
         public int Model { get; }
@@ -71,8 +72,14 @@ namespace Tavrel
 
         public Session(int model, int action, Camera camera, Action<FeederCommand> feeder,
                        SessionOptions options = null)
+            : this(model, action, camera, feeder, options, null) { }
+
+        /// <summary>A session on an instance (null: the process's own copy). Since 1.3.0.</summary>
+        public Session(int model, int action, Camera camera, Action<FeederCommand> feeder,
+                       SessionOptions options, Instance instance)
         {
             Arguments.ModelAction(model, action);
+            _api = Instance.ApiOf(instance);
             _camera = camera ?? throw new ArgumentNullException(nameof(camera));
             _feeder = feeder ?? throw new ArgumentNullException(nameof(feeder));
             options = options ?? new SessionOptions();
@@ -82,7 +89,7 @@ namespace Tavrel
             Model = model;
             Action = action;
 
-            SessionConfig config = DefaultConfig(model, action);
+            SessionConfig config = DefaultConfig(_api, model, action);
             config.MaxSteps = NotNegative(options.MaxSteps, config.MaxSteps, nameof(options.MaxSteps));
             config.VerdictSweeps =
                 NotNegative(options.VerdictSweeps, config.VerdictSweeps, nameof(options.VerdictSweeps));
@@ -92,11 +99,12 @@ namespace Tavrel
             config.Camera = Marshal.GetFunctionPointerForDelegate(cameraFn);
             config.Feeder = Marshal.GetFunctionPointerForDelegate(feederFn);
 
-            Diagnostics diagnostics = StartDiagnostics(options);
+            Diagnostics diagnostics = StartDiagnostics(options, instance);
             try
             {
-                Errors.Check(Native.tvk_session_start(ref config, out _handle),
-                             nameof(Native.tvk_session_start));
+                Errors.Check(_api.session_start(ref config, out _handle), nameof(Native.tvk_session_start),
+                             _api);
+                _handle.Adopt(_api);
             }
             catch
             {
@@ -112,7 +120,7 @@ namespace Tavrel
         public StepReport Step()
         {
             var report = Kit.NewStepReport();
-            Call(handle => Native.tvk_session_step(handle, ref report), nameof(Native.tvk_session_step));
+            Call(handle => _api.session_step(handle, ref report), nameof(Native.tvk_session_step));
             var args = new StepEventArgs(report);
             Stepped?.Invoke(this, args);
             if ((report.Events & StepEvents.Arrived) != 0)
@@ -138,14 +146,14 @@ namespace Tavrel
         {
             if (!Enum.IsDefined(typeof(HostCommand), command))
                 throw new ArgumentOutOfRangeException(nameof(command), command, "not a host command");
-            Errors.Check(Native.tvk_session_command(_handle, (int)command),
-                         nameof(Native.tvk_session_command));
+            Errors.Check(_api.session_command(_handle, (int)command), nameof(Native.tvk_session_command),
+                         _api);
         }
 
         /// <summary>The five host parameters, between steps.</summary>
         public void SetParams(HostLogicParam parameters) =>
-            Errors.Check(Native.tvk_session_set_params(_handle, ref parameters),
-                         nameof(Native.tvk_session_set_params));
+            Errors.Check(_api.session_set_params(_handle, ref parameters),
+                         nameof(Native.tvk_session_set_params), _api);
 
         /// <summary>The five host parameters in force, read from the library.</summary>
         public HostLogicParam Params
@@ -154,14 +162,14 @@ namespace Tavrel
             {
                 if (_handle.IsClosed)
                     throw new ObjectDisposedException(nameof(Session), "the session has ended");
-                return Library.Params();
+                return _api.logic_params();
             }
         }
 
         /// <summary>Where the session stands.</summary>
         public Outcome Outcome =>
-            (Outcome)Errors.Check(Native.tvk_session_outcome(_handle, null, 0),
-                                  nameof(Native.tvk_session_outcome));
+            (Outcome)Errors.Check(_api.session_outcome(_handle, null, 0),
+                                  nameof(Native.tvk_session_outcome), _api);
 
         /// <summary>Why the session ended, for a person; empty while running.</summary>
         public string Reason
@@ -169,8 +177,8 @@ namespace Tavrel
             get
             {
                 var reason = new byte[Kit.ReasonMax];
-                Errors.Check(Native.tvk_session_outcome(_handle, reason, reason.Length),
-                             nameof(Native.tvk_session_outcome));
+                Errors.Check(_api.session_outcome(_handle, reason, reason.Length),
+                             nameof(Native.tvk_session_outcome), _api);
                 int length = Array.IndexOf(reason, (byte)0);
                 return Encoding.UTF8.GetString(reason, 0, length < 0 ? reason.Length : length);
             }
@@ -187,9 +195,9 @@ namespace Tavrel
             // From inside its own callbacks the kit refuses the end
             // (TavrelReentryException) and the session goes on.
             if (_callingThread == Thread.CurrentThread.ManagedThreadId)
-                Errors.Check(Native.tvk_session_end(_handle.DangerousGetHandle()),
-                             nameof(Native.tvk_session_end));
-            Callbacks.Finish(_handle.Release(), nameof(Native.tvk_session_end));
+                Errors.Check(_api.session_end(_handle.DangerousGetHandle()),
+                             nameof(Native.tvk_session_end), _api);
+            Callbacks.Finish(_handle.Release(), nameof(Native.tvk_session_end), _api);
         }
 
         void Call(Func<SessionHandle, int> call, string function)
@@ -204,7 +212,7 @@ namespace Tavrel
             {
                 _callingThread = 0;
             }
-            Callbacks.Finish(result, function);
+            Callbacks.Finish(result, function, _api);
         }
 
         int CameraTrampoline(IntPtr user, out float x, out float y)
@@ -227,11 +235,11 @@ namespace Tavrel
         }
 
         // The kit's defaults, written for this binding's size of the record.
-        static SessionConfig DefaultConfig(int model, int action)
+        static SessionConfig DefaultConfig(KitApi api, int model, int action)
         {
             var config = new SessionConfig();
-            Native.tvk_session_config_init_sized(ref config, (uint)Marshal.SizeOf(typeof(SessionConfig)),
-                                                 model, action);
+            api.session_config_init_sized(ref config, (uint)Marshal.SizeOf(typeof(SessionConfig)), model,
+                                          action);
             return config;
         }
 
@@ -242,13 +250,13 @@ namespace Tavrel
             return value ?? fallback;
         }
 
-        static Diagnostics StartDiagnostics(SessionOptions options)
+        static Diagnostics StartDiagnostics(SessionOptions options, Instance instance)
         {
             if (options.DiagnosticsFile != null)
-                return Diagnostics.ToFile(options.DiagnosticsFile);
+                return Diagnostics.ToFile(options.DiagnosticsFile, false, instance);
             if (options.DiagnosticsLines != null)
-                return Diagnostics.ToLines(options.DiagnosticsLines);
-            return Diagnostics.Active ? null : Diagnostics.Discard();
+                return Diagnostics.ToLines(options.DiagnosticsLines, instance);
+            return Diagnostics.IsActive(instance) ? null : Diagnostics.Discard(instance);
         }
     }
 }

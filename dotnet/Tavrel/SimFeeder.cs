@@ -12,24 +12,36 @@ namespace Tavrel
     public sealed class SimFeeder : IDisposable
     {
         readonly SimFeederHandle _handle;
+        readonly KitApi _api;
 
         public int Model { get; }
 
-        public SimFeeder(int model, ulong feederSeed, ulong noiseSeed)
+        public SimFeeder(int model, ulong feederSeed, ulong noiseSeed) : this(model, feederSeed, noiseSeed, null) { }
+
+        /// <summary>A simulated feeder of an instance's copy (null: the process's). Since 1.3.0.</summary>
+        public SimFeeder(int model, ulong feederSeed, ulong noiseSeed, Instance instance)
         {
             Arguments.ModelAction(model, 0);
             Model = model;
-            Errors.Check(Native.tvk_sim_create_default(model, IntPtr.Zero, feederSeed, noiseSeed, out _handle),
-                         nameof(Native.tvk_sim_create));
+            _api = Instance.ApiOf(instance);
+            Errors.Check(_api.sim_create_default(model, IntPtr.Zero, feederSeed, noiseSeed, out _handle),
+                         nameof(Native.tvk_sim_create), _api);
+            _handle.Adopt(_api);
         }
 
         public SimFeeder(int model, SimRanges ranges, ulong feederSeed, ulong noiseSeed)
+            : this(model, ranges, feederSeed, noiseSeed, null) { }
+
+        /// <summary>A simulated feeder drawn from ranges, of an instance's copy (null: the process's). Since 1.3.0.</summary>
+        public SimFeeder(int model, SimRanges ranges, ulong feederSeed, ulong noiseSeed, Instance instance)
         {
             Arguments.ModelAction(model, 0);
             Model = model;
+            _api = Instance.ApiOf(instance);
             ranges.Size = (uint)Marshal.SizeOf(typeof(SimRanges));
-            Errors.Check(Native.tvk_sim_create(model, ref ranges, feederSeed, noiseSeed, out _handle),
-                         nameof(Native.tvk_sim_create));
+            Errors.Check(_api.sim_create(model, ref ranges, feederSeed, noiseSeed, out _handle),
+                         nameof(Native.tvk_sim_create), _api);
+            _handle.Adopt(_api);
         }
 
         /// <summary>The ranges a model's feeders are drawn from by default.</summary>
@@ -55,34 +67,34 @@ namespace Tavrel
 
         /// <summary>The same feeder with its motion noise started again from noiseSeed.</summary>
         public void Reseed(ulong noiseSeed) =>
-            Errors.Check(Native.tvk_sim_reseed(_handle, noiseSeed), nameof(Native.tvk_sim_reseed));
+            Errors.Check(_api.sim_reseed(_handle, noiseSeed), nameof(Native.tvk_sim_reseed), _api);
 
         /// <summary>Puts the part at (x, y), clamped to the platform.</summary>
         public void Place(float x, float y) =>
-            Errors.Check(Native.tvk_sim_place(_handle, x, y), nameof(Native.tvk_sim_place));
+            Errors.Check(_api.sim_place(_handle, x, y), nameof(Native.tvk_sim_place), _api);
 
         /// <summary>Where the part is.</summary>
         public void Position(out float x, out float y) =>
-            Errors.Check(Native.tvk_sim_position(_handle, out x, out y), nameof(Native.tvk_sim_position));
+            Errors.Check(_api.sim_position(_handle, out x, out y), nameof(Native.tvk_sim_position), _api);
 
         /// <summary>What a camera reports: the position rounded to two decimals.</summary>
         public bool Camera(out float x, out float y) =>
-            Errors.Check(Native.tvk_sim_camera(_handle, out x, out y), nameof(Native.tvk_sim_camera)) == 1;
+            Errors.Check(_api.sim_camera(_handle, out x, out y), nameof(Native.tvk_sim_camera), _api) == 1;
 
         /// <summary>Runs one feeder command: the part moves for its run time.</summary>
         public void Vibrate(FeederCommand command) =>
-            Errors.Check(Native.tvk_sim_vibrate(_handle, ref command), nameof(Native.tvk_sim_vibrate));
+            Errors.Check(_api.sim_vibrate(_handle, ref command), nameof(Native.tvk_sim_vibrate), _api);
 
         /// <summary>What the command would do to the part where it lies; nothing changes.</summary>
         public SimProbe Probe(FeederCommand command)
         {
             var probe = new SimProbe { Size = (uint)Marshal.SizeOf(typeof(SimProbe)) };
-            Errors.Check(Native.tvk_sim_probe(_handle, ref command, ref probe), nameof(Native.tvk_sim_probe));
+            Errors.Check(_api.sim_probe(_handle, ref command, ref probe), nameof(Native.tvk_sim_probe), _api);
             return probe;
         }
 
         /// <summary>Simulated milliseconds of vibration so far.</summary>
-        public double VibrationMs => Native.tvk_sim_vibration_ms(_handle);
+        public double VibrationMs => _api.sim_vibration_ms(_handle);
 
         /// <summary>The drawn feeder's constants.</summary>
         public SimParams Params
@@ -94,7 +106,7 @@ namespace Tavrel
                     Size = (uint)Marshal.SizeOf(typeof(SimParams)),
                     MotorGain = new double[Kit.MotorCount],
                 };
-                Errors.Check(Native.tvk_sim_params(_handle, ref p), nameof(Native.tvk_sim_params));
+                Errors.Check(_api.sim_params(_handle, ref p), nameof(Native.tvk_sim_params), _api);
                 return p;
             }
         }

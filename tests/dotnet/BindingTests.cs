@@ -16,7 +16,7 @@ using System.Runtime.InteropServices;
 using System.Threading;
 using Tavrel;
 
-static class BindingTests
+static partial class BindingTests
 {
     static int s_failures;
     static string s_test;
@@ -43,6 +43,7 @@ static class BindingTests
         Run("a trace appears at Close, and nothing without it", TraceAppearsAtCloseOnly);
         Run("the recipe store re-tunes from its recipe and hands out the command", RecipesReTuneAndProduce);
         Run("commissioning fails a feeder no word moves, with the reason", CommissioningFailsHopeless);
+        RunInstanceTests();
         Console.Error.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
         return s_failures == 0 ? 0 : 1;
     }
