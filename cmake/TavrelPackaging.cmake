@@ -57,6 +57,8 @@ set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-tavrel)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_SECTION python)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_ARCHITECTURE all)
 set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS "python3 (>= 3.11), python3-cffi (>= 1.15)")
+# tavrel.frames, imported on its own, needs both.
+set(CPACK_DEBIAN_PYTHON_PACKAGE_SUGGESTS "python3-numpy, libtavrel-frames1")
 
 set(TAVREL_SUMMARY "self-tuning of flexible parts feeder vibrations")
 # CPack indents the lines after the synopsis and marks blank ones.
