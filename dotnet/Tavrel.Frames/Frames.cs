@@ -8,6 +8,7 @@
 using System;
 using System.Collections.Generic;
 using System.Runtime.InteropServices;
+using Tavrel;
 
 namespace Tavrel.Frames
 {
@@ -453,6 +454,50 @@ namespace Tavrel.Frames
             FramesLibrary.Check(FramesNative.tvf_calibration_to_image(_handle, x, y, out px, out py),
                          "tvf_calibration_to_image");
 
+        /// <summary>
+        /// Finds where the library's +X and +Y lie in the image from two or three
+        /// test pushes: for each, a frame from grab, the command through feeder,
+        /// a frame. grab returns a frame's pixels (kept pinned until the next grab)
+        /// and its shape. Sets the orientation found and returns it;
+        /// FramesOrientationException (the calibration unchanged) when the pushes
+        /// do not decide it. What grab or feeder throws is rethrown here.
+        /// </summary>
+        public int Orient(Push[] pushes, Func<Grabbed> grab, Action<FeederCommand> feeder,
+                          LocatorConfig? config = null)
+        {
+            if (pushes == null || grab == null || feeder == null)
+                throw new ArgumentNullException(pushes == null ? nameof(pushes) : grab == null ? nameof(grab) : nameof(feeder));
+            var callbacks = new OrientCallbacks(grab, feeder);
+            FramesNative.GrabFn grabFn = callbacks.Grab;
+            FramesNative.FeederFn feederFn = callbacks.Feed;
+            int result;
+            int found;
+            try
+            {
+                if (config.HasValue)
+                {
+                    LocatorConfig given = config.Value;
+                    given.Size = (uint)Marshal.SizeOf(typeof(LocatorConfig));
+                    result = FramesNative.tvf_calibration_orient(_handle, ref given, pushes, pushes.Length, grabFn,
+                                                                 feederFn, IntPtr.Zero, out found);
+                }
+                else
+                {
+                    result = FramesNative.tvf_calibration_orient_default(_handle, IntPtr.Zero, pushes, pushes.Length,
+                                                                         grabFn, feederFn, IntPtr.Zero, out found);
+                }
+            }
+            finally
+            {
+                callbacks.Unpin();
+            }
+            GC.KeepAlive(grabFn);
+            GC.KeepAlive(feederFn);
+            callbacks.Rethrow();
+            FramesLibrary.Check(result, "tvf_calibration_orient");
+            return found;
+        }
+
         internal FramesHandle Handle => _handle;
 
         public void Dispose() => _handle.Dispose();
@@ -473,6 +518,101 @@ namespace Tavrel.Frames
                 throw new ArgumentOutOfRangeException(nameof(offset), offset, "outside the buffer");
             return new ReadOnlySpan<byte>(pixels, offset, pixels.Length - offset);
         }
+    }
+
+    /// <summary>A test vibration: the command, and the direction it pushes the part in library units.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct Push
+    {
+        public FeederCommand Command;
+        public double DX;
+        public double DY;
+
+        public Push(FeederCommand command, double dx, double dy)
+        {
+            Command = command;
+            DX = dx;
+            DY = dy;
+        }
+    }
+
+    /// <summary>A frame a host's grab gives: its pixels and shape.</summary>
+    public struct Grabbed
+    {
+        public byte[] Pixels;
+        public FrameShape Shape;
+
+        public Grabbed(byte[] pixels, FrameShape shape)
+        {
+            Pixels = pixels;
+            Shape = shape;
+        }
+    }
+
+    // The host's grab and feeder as the library calls them: what they throw
+    // is held (it must not cross the library's C frames) and rethrown after.
+    sealed class OrientCallbacks
+    {
+        readonly Func<Grabbed> _grab;
+        readonly Action<FeederCommand> _feeder;
+        GCHandle _pinned;
+        System.Runtime.ExceptionServices.ExceptionDispatchInfo _error;
+
+        internal OrientCallbacks(Func<Grabbed> grab, Action<FeederCommand> feeder)
+        {
+            _grab = grab;
+            _feeder = feeder;
+        }
+
+        internal int Grab(IntPtr user, ref FrameRecord frame)
+        {
+            if (_error != null)
+                return -1;
+            try
+            {
+                Grabbed grabbed = _grab();
+                if (grabbed.Pixels == null)
+                    throw new ArgumentNullException(nameof(grabbed.Pixels), "grab gave no pixels");
+                grabbed.Shape.Check(grabbed.Pixels.Length, "grab");
+                Unpin();
+                _pinned = GCHandle.Alloc(grabbed.Pixels, GCHandleType.Pinned);
+                frame.Width = grabbed.Shape.Width;
+                frame.Height = grabbed.Shape.Height;
+                frame.Stride = grabbed.Shape.Stride;
+                frame.Format = 0;
+                frame.Data = _pinned.AddrOfPinnedObject();
+                return 0;
+            }
+            catch (Exception error)
+            {
+                _error = System.Runtime.ExceptionServices.ExceptionDispatchInfo.Capture(error);
+                return -1;
+            }
+        }
+
+        internal int Feed(IntPtr user, ref FeederCommand command)
+        {
+            if (_error != null)
+                return -1;
+            try
+            {
+                _feeder(command);
+                return 0;
+            }
+            catch (Exception error)
+            {
+                _error = System.Runtime.ExceptionServices.ExceptionDispatchInfo.Capture(error);
+                return -1;
+            }
+        }
+
+        internal void Unpin()
+        {
+            if (_pinned.IsAllocated)
+                _pinned.Free();
+        }
+
+        internal void Rethrow() => _error?.Throw();
     }
 
     /// <summary>Finds the part in frames of its calibration's size; one call at a time.</summary>
@@ -647,6 +787,18 @@ namespace Tavrel.Frames
         internal static extern int tvf_locator_config(FramesHandle locator, ref LocatorConfig config);
         [DllImport(Lib, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int tvf_location_seen(ref Location location, ref float x, ref float y);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate int GrabFn(IntPtr user, ref FrameRecord frame);
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        internal delegate int FeederFn(IntPtr user, ref FeederCommand command);
+        [DllImport(Lib, CallingConvention = CallingConvention.Cdecl)]
+        internal static extern int tvf_calibration_orient(FramesHandle cal, ref LocatorConfig config, Push[] pushes,
+                                                          int count, GrabFn grab, FeederFn feeder, IntPtr user,
+                                                          out int orientation);
+        [DllImport(Lib, CallingConvention = CallingConvention.Cdecl, EntryPoint = "tvf_calibration_orient")]
+        internal static extern int tvf_calibration_orient_default(FramesHandle cal, IntPtr noConfig, Push[] pushes,
+                                                                  int count, GrabFn grab, FeederFn feeder,
+                                                                  IntPtr user, out int orientation);
         [DllImport(Lib, CallingConvention = CallingConvention.Cdecl)]
         internal static extern int tvf_settle_start(ref SettleRecord settle, double tolerance);
         [DllImport(Lib, CallingConvention = CallingConvention.Cdecl)]

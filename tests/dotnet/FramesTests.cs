@@ -8,6 +8,7 @@ using System.Collections.Generic;
 using System.IO;
 using System.Linq;
 using System.Runtime.InteropServices;
+using Tavrel;
 using Tavrel.Frames;
 
 static class FramesTests
@@ -24,6 +25,7 @@ static class FramesTests
         Run("each verdict, and only one part is seen", EachVerdict);
         Run("a calibration keeps its corners and orientation through a file", CalibrationRoundTrips);
         Run("settling waits for two frames that agree", SettlingWaits);
+        Run("the orientation is found from two pushes in all eight mountings", OrientationIsFound);
         Console.Error.WriteLine(s_failures == 0 ? "all passed" : $"{s_failures} failed");
         return s_failures == 0 ? 0 : 1;
     }
@@ -224,6 +226,34 @@ static class FramesTests
             }
         }
         File.Delete(path);
+    }
+
+    static void OrientationIsFound()
+    {
+        var pushes = new[] { new Push(new FeederCommand { RunTime = 100 }, 1, 0),
+                             new Push(new FeederCommand { RunTime = 200 }, 0, 1) };
+        for (int mounted = 0; mounted < 8; mounted++)
+        {
+            var scene = Scene.Defaults(Model);
+            scene.Orientation = mounted;
+            scene.PartCount = 0;
+            using (var cal = Calibration.Find(Model, scene.Render(), Vga))
+            {
+                scene.PartCount = 1;
+                scene.Part0 = new Part(95, 77.5);
+                int found = cal.Orient(pushes, () => new Grabbed(scene.Render(), Vga), command =>
+                {
+                    bool alongX = command.RunTime == 100;
+                    scene.Part0.X += alongX ? 12 : 0;
+                    scene.Part0.Y += alongX ? 0 : 12;
+                });
+                Expect(found == mounted && cal.Orientation == mounted, $"orientation {mounted}, found {found}");
+                ExpectThrows<InvalidOperationException>(
+                    () => cal.Orient(pushes, () => { throw new InvalidOperationException("unplugged"); }, c => { }),
+                    "the grab's exception rethrown");
+                Expect(cal.Orientation == mounted, "the calibration unchanged by the failed orientation");
+            }
+        }
     }
 
     static void SettlingWaits()
