@@ -75,6 +75,7 @@ tavrel-frames-tools usr/bin/tavrel-calibrate
 tavrel-frames-tools usr/bin/tavrel-locate
 tavrel-frames-tools usr/share/man/man1/tavrel-calibrate.1.gz
 tavrel-frames-tools usr/share/man/man1/tavrel-locate.1.gz
+tavrel-frames-tools $lib/tavrel/tavrel_sim_camera.so
 EOF_CONTENTS
 
 # No file in two packages: dpkg would refuse to install them together.
@@ -103,6 +104,10 @@ EOF_FIELDS
 # The tools carry the library inside them: they depend on what they link.
 if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -q libtavrel; then
     fail "tavrel-tools depends on the library it does not link"
+fi
+# The frames camera is tavrel-frames-tools' module: tavrel-tools needs no OpenCV.
+if dpkg-deb -f "${deb[tavrel-tools]}" Depends | grep -Eq 'opencv|aravis'; then
+    fail "tavrel-tools depends on OpenCV or Aravis"
 fi
 for library in libtavrel libtavrel_hostkit libtavrel_recipes; do
     dpkg-deb -I "${deb[libtavrel1]}" shlibs | grep -qx "$library 1 libtavrel1 (>= $version)" ||
@@ -147,6 +152,9 @@ PYTHONPATH=$root/usr/lib/python3/dist-packages PYTHONDONTWRITEBYTECODE=1 \
 # The unpacked simulator draws with the unpacked plotting script.
 (cd "$work" && "$root/usr/bin/tavrel-sim" --model 0 --action 0 --report "$work/r.png" >/dev/null)
 [[ -s $work/r.png ]] || fail "the unpacked tavrel-sim drew nothing"
+# The unpacked simulator finds the unpacked frames camera beside it.
+"$root/usr/bin/tavrel-sim" --model 0 --action 0 --jobs 1 --camera frames --frame-size 320x240 \
+    >"$work/frames" 2>&1 || { cat "$work/frames" >&2; fail "the unpacked tavrel-sim through frames"; }
 
 if ! lintian --fail-on error,warning,info -I "${debs[@]}" >"$work/lintian" 2>&1; then
     grep -v 'root privileges' "$work/lintian" >&2

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace tvltools {
@@ -70,6 +71,17 @@ std::string ArgCursor::fileOf(const std::string &option) {
         throw UsageError(option + ": empty file name");
     }
     return name;
+}
+
+std::string besideProgram(const std::string &installed, const std::string &buildTree) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path program = fs::read_symlink("/proc/self/exe", error);
+    const fs::path beside = program.parent_path() / installed;
+    if (!error && fs::is_regular_file(beside, error)) {
+        return beside.string();
+    }
+    return buildTree;
 }
 
 } // namespace tvltools

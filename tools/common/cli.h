@@ -31,6 +31,11 @@ float parseFloat(const std::string &text, const std::string &what);
 // What --version prints: "PROGRAM MAJOR.MINOR.PATCH" and a newline.
 std::string versionText(const std::string &program);
 
+// An installed program's own file: `installed` taken from the running
+// program's folder when a regular file is there (a moved install still
+// finds it), else `buildTree` (the file in the build tree).
+std::string besideProgram(const std::string &installed, const std::string &buildTree);
+
 // Walks argv; takes the value of an option that needs one.
 class ArgCursor {
   public:

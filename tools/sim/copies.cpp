@@ -4,7 +4,6 @@
 #include "console.h"
 
 #include <cstdio>
-#include <filesystem>
 
 // The Windows cross build's thread model has no threads, and Windows no
 // instances: there the fleet runs in the process's own copy.
@@ -21,8 +20,6 @@
 namespace tvlsim {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 std::string kitMessage(int result) {
     const std::string message = tvk_errmsg();
@@ -60,7 +57,9 @@ void prime(const tvltools::KitCopy &copy) {
     if (result != TVK_OK) {
         throw tvltools::UsageError("instance: " + std::string(copy.api.strerror(result)));
     }
-    const SessionSetup oneStep{0, 0, 1, 100, 0};
+    SessionSetup oneStep;
+    oneStep.maxSteps = 1;
+    oneStep.verdictSweeps = 0;
     try {
         (void)runSession(copy, oneStep, sim, nullptr);
     } catch (...) {
@@ -111,13 +110,7 @@ class InOrder {
 } // namespace
 
 std::string simKitPath() {
-    std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    const fs::path installed = program.parent_path() / TAVREL_SIM_KIT_INSTALLED;
-    if (!error && fs::is_regular_file(installed, error)) {
-        return installed.string();
-    }
-    return TAVREL_SIM_KIT;
+    return tvltools::besideProgram(TAVREL_SIM_KIT_INSTALLED, TAVREL_SIM_KIT);
 }
 
 KitCopies::KitCopies(int jobs, bool quiet) {

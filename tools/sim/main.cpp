@@ -59,13 +59,35 @@ class SimFeeder {
     TVK_SimFeeder *sim_ = nullptr;
 };
 
+// The feeder's name in the names of its frames.
+std::string feederLabel(int model, int action, int index) {
+    char label[32];
+    (void)std::snprintf(label, sizeof label, "m%d-a%02d-f%06d", model, action, index);
+    return label;
+}
+
 // A fresh feeder and session: the result depends on nothing but the options,
-// the model, the index and the action, whichever copy runs it.
-SessionResult runOne(const tvltools::KitCopy &copy, const Options &options, int model, int index,
-                     int action, std::string *trace) {
+// the model, the index and the action, whichever copy runs it. frames: the
+// frames camera, else the simulator's coordinates.
+SessionResult runOne(const tvltools::KitCopy &copy, const Options &options,
+                     const CameraModule *frames, int model, int index, int action,
+                     std::string *trace) {
     const SimFeeder feeder(copy.api, options, model, index, action);
-    const SessionSetup setup{model, action, options.maxSteps, options.cameraMs,
-                             options.verdictSweeps};
+    SessionSetup setup;
+    setup.model = model;
+    setup.action = action;
+    setup.maxSteps = options.maxSteps;
+    setup.cameraMs = options.cameraMs;
+    setup.verdictSweeps = options.verdictSweeps;
+    if (frames != nullptr) {
+        setup.frames = frames;
+        setup.frameOptions = &options.frames;
+        setup.cameraSeed = copy.api.sim_mix_seed(options.seed,
+                                                 static_cast<std::uint64_t>(model) * 1000003 +
+                                                     static_cast<std::uint64_t>(index),
+                                                 static_cast<std::uint64_t>(action) + 1000001);
+        setup.label = feederLabel(model, action, index);
+    }
     return runSession(copy, setup, feeder.get(), trace);
 }
 
@@ -141,7 +163,8 @@ void keepRecord(RecordFiles &files, int model, int action, const std::string &tr
     }
 }
 
-bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
+bool runSessions(const Options &options, const CameraModule *frames, RecordFiles &files,
+                 FILE *out) {
     const bool recording = files.recording();
     (void)std::fprintf(out, "model action  result vibrations    sim s %10s %10s %10s %10s\n",
                        "m0 amp/fre", "m1 amp/fre", "m2 amp/fre", "m3 amp/fre");
@@ -154,7 +177,7 @@ bool runSessions(const Options &options, RecordFiles &files, FILE *out) {
             progress.setLabel(sessionLabel(model, action));
             std::string trace;
             const SessionResult result =
-                runOne(own, options, model, 0, action, recording ? &trace : nullptr);
+                runOne(own, options, frames, model, 0, action, recording ? &trace : nullptr);
             progress.clear();
             if (tvltools::stopSignal() != 0) {
                 return false;
@@ -230,7 +253,8 @@ FleetSession fleetSession(const Options &options, std::size_t i) {
             options.actions[group % options.actions.size()], static_cast<int>(i % fleet)};
 }
 
-bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
+bool runFleet(const Options &options, const CameraModule *frames, const KitCopies &copies,
+              FILE *out) {
     (void)std::fprintf(out, "%29s %-35s %s\n", "", "tuned: vibrations, sim s",
                        "not tuned: vibrations, sim s");
     (void)std::fprintf(out, "model action feeders  tuned   median      p90   median      p90"
@@ -247,7 +271,7 @@ bool runFleet(const Options &options, const KitCopies &copies, FILE *out) {
     Spent allFailed;
     const auto tuneOne = [&](const tvltools::KitCopy &copy, std::size_t i) {
         const FleetSession session = fleetSession(options, i);
-        return runOne(copy, options, session.model, session.index, session.action, nullptr);
+        return runOne(copy, options, frames, session.model, session.index, session.action, nullptr);
     };
     // Results arrive in the sessions' order, whatever the number of jobs.
     const auto take = [&](std::size_t i, const SessionResult &result) {
@@ -293,7 +317,7 @@ void printPhysicsOf(const Options &options, FILE *out) {
     }
 }
 
-bool runAll(const Options &options, RecordFiles &files, FILE *out) {
+bool runAll(const Options &options, const CameraModule *frames, RecordFiles &files, FILE *out) {
 #ifdef TAVREL_SIM_RECIPES
     if (!options.recipesPath.empty()) {
         return options.fleet > 0 ? runRecipeFleet(options, out) : runRecipeSessions(options, out);
@@ -302,9 +326,9 @@ bool runAll(const Options &options, RecordFiles &files, FILE *out) {
     if (options.fleet > 0) {
         // Instances without a log or --verbose keep their text to themselves.
         const KitCopies copies(options.jobs, !options.verbose && files.logFile() == nullptr);
-        return runFleet(options, copies, out);
+        return runFleet(options, frames, copies, out);
     }
-    return runSessions(options, files, out);
+    return runSessions(options, frames, files, out);
 }
 
 // What the program prints and its exit status; write errors on standard
@@ -322,10 +346,15 @@ int run(const Options &options) {
         printPhysicsOf(options, stdout);
         return 0;
     }
+    // The frames camera first: without it nothing runs.
+    std::optional<CameraModule> frames;
+    if (options.frames.on) {
+        frames.emplace();
+    }
     RecordFiles files(options);
     tvltools::LibraryOutput library(options.verbose, files.logFile());
     FILE *out = library.view();
-    const bool allTuned = runAll(options, files, out);
+    const bool allTuned = runAll(options, frames ? &*frames : nullptr, files, out);
     (void)std::fflush(out);
     library.end();
     if (tvltools::stopSignal() != 0) {

@@ -3,8 +3,16 @@
 #include "cli.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <iterator>
 #include <limits>
 #include <thread>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace tvlsim {
 
@@ -49,6 +57,79 @@ const OverrideOption kOverrideOptions[] = {
     {"--age", &Overrides::age, &TVK_SimRanges::age_h, 0.0, 100000.0},
     {"--load", &Overrides::load, &TVK_SimRanges::load, 0.0, 10.0},
 };
+
+// How the frames camera sees the feeder: option name, where it goes, allowed values.
+struct FrameNumberOption {
+    const char *name;
+    double FrameOptions::*member;
+    double lo;
+    double hi;
+};
+
+const FrameNumberOption kFrameNumbers[] = {
+    {"--frame-tilt", &FrameOptions::tilt, 0.0, 0.4},
+    {"--frame-roll", &FrameOptions::rollDeg, -10.0, 10.0},
+    {"--frame-vignetting", &FrameOptions::vignetting, 0.0, 1.0},
+    {"--frame-blur", &FrameOptions::blurPx, 0.0, 10.0},
+    {"--frame-noise", &FrameOptions::noise, 0.0, 100.0},
+};
+
+const char *const kShapes[] = {"rect", "ring", "screw"};
+
+int shapeOf(const std::string &text) {
+    for (int i = 0; i < static_cast<int>(std::size(kShapes)); ++i) {
+        if (text == kShapes[i]) {
+            return i;
+        }
+    }
+    throw UsageError("--frame-shape: " + tvltools::quoted(text) + " is not rect, ring or screw");
+}
+
+// WIDTHxHEIGHT, each 64..8192.
+void takeFrameSize(const std::string &text, FrameOptions &frames) {
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) {
+        throw UsageError("--frame-size: " + tvltools::quoted(text) + " is not WIDTHxHEIGHT");
+    }
+    frames.width = static_cast<int>(parseInt(text.substr(0, x), 64, 8192, "--frame-size width"));
+    frames.height = static_cast<int>(parseInt(text.substr(x + 1), 64, 8192, "--frame-size height"));
+}
+
+// The frames camera's options; false for another option.
+bool takeFrameOption(const std::string &arg, tvltools::ArgCursor &args, Options &options) {
+    FrameOptions &frames = options.frames;
+    if (arg == "--camera") {
+        const std::string kind = args.valueOf(arg);
+        if (kind != "frames" && kind != "coordinates") {
+            throw UsageError("--camera: " + tvltools::quoted(kind) +
+                             " is not coordinates or frames");
+        }
+        frames.on = kind == "frames";
+        return true;
+    }
+    options.frameOptionGiven =
+        options.frameOptionGiven || arg.rfind("--frame-", 0) == 0 || arg == "--save-frames";
+    for (const FrameNumberOption &option : kFrameNumbers) {
+        if (arg == option.name) {
+            frames.*option.member = parseDouble(args.valueOf(arg), option.lo, option.hi, arg);
+            return true;
+        }
+    }
+    if (arg == "--frame-size") {
+        takeFrameSize(args.valueOf(arg), frames);
+    } else if (arg == "--frame-shape") {
+        frames.shape = shapeOf(args.valueOf(arg));
+    } else if (arg == "--frame-dust") {
+        frames.dust = static_cast<int>(parseInt(args.valueOf(arg), 0, 10000, arg));
+    } else if (arg == "--frame-mount") {
+        frames.orientation = static_cast<int>(parseInt(args.valueOf(arg), 0, 7, arg));
+    } else if (arg == "--save-frames") {
+        frames.saveDir = args.fileOf(arg);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 bool takeOverride(const std::string &arg, tvltools::ArgCursor &args, Overrides &overrides) {
     for (const OverrideOption &option : kOverrideOptions) {
@@ -111,7 +192,8 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.driftLoad = parseDouble(args.valueOf(arg), 0.0, 10.0, arg);
     } else if (arg == "--range-scale") {
         options.overrides.rangeScale = parseDouble(args.valueOf(arg), 0.0, 10.0, arg);
-    } else if (!takeOverride(arg, args, options.overrides)) {
+    } else if (!takeOverride(arg, args, options.overrides) &&
+               !takeFrameOption(arg, args, options)) {
         throw UsageError("unknown option " + tvltools::quoted(arg) + " (see --help)");
     }
 }
@@ -139,9 +221,40 @@ void checkCombination(const Options &options) {
         throw UsageError("--recipes: this tavrel-sim was built without the recipe store");
     }
 #endif
+    if (options.frameOptionGiven && !options.frames.on) {
+        throw UsageError("--frame-* and --save-frames go with --camera frames");
+    }
+    if (options.frames.on && !options.recipesPath.empty()) {
+        throw UsageError("--camera frames does not go with --recipes");
+    }
+#ifdef _WIN32
+    if (options.frames.on) {
+        throw UsageError("--camera frames: this build has no frames library (none is built for "
+                         "Windows)");
+    }
+#endif
     if (options.verbose && !options.logPath.empty()) {
         throw UsageError("--verbose and --log both choose where diagnostics go; give one");
     }
+}
+
+// A folder the frames can be written into, before any session runs.
+void checkFramesDir(const std::string &dir) {
+#ifndef _WIN32
+    struct stat info {};
+    if (stat(dir.c_str(), &info) != 0) {
+        throw UsageError("--save-frames " + tvltools::quoted(dir) + ": " + std::strerror(errno));
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        throw UsageError("--save-frames " + tvltools::quoted(dir) + ": not a directory");
+    }
+    if (access(dir.c_str(), W_OK | X_OK) != 0) {
+        throw UsageError("--save-frames " + tvltools::quoted(dir) + ": not writable (" +
+                         std::strerror(errno) + ")");
+    }
+#else
+    (void)dir;
+#endif
 }
 
 // Where a feeder responds and how strongly, drawn from ranges scale times as
@@ -186,6 +299,9 @@ Options parseOptions(int argc, char **argv) {
         takeOption(args.next(), args, options);
     }
     checkCombination(options);
+    if (!options.frames.saveDir.empty()) {
+        checkFramesDir(options.frames.saveDir);
+    }
     return options;
 }
 
@@ -264,6 +380,32 @@ Usage: tavrel-sim [options]
                       arrival and no accepted movement (default 3; 0:
                       never, a failing session spends its whole budget)
   --camera-ms N       camera time added per step (default 100)
+  --camera KIND       what the library is shown: coordinates (default), the
+                      part's position rounded to two decimals, or frames:
+                      each feeder's camera renders its empty platform and
+                      calibrates on it, learns the part's size from one
+                      frame, then at each step renders the part where it
+                      lies, locates it and waits until two frames agree;
+                      only "one part" reaches the library as seen. Needs
+                      the frames camera module (package tavrel-frames-tools;
+                      $TAVREL_SIM_MODULE_DIR names another folder to look in)
+  --frame-size WxH    the frames' size in pixels (default 640x480)
+  --frame-shape S     the part's silhouette: rect, ring or screw (default rect)
+  --frame-mount N     how the camera is mounted, 0..7 (rotations and mirror;
+                      default 0: origin top left, +X right); the calibration
+                      is told, as an integrator would set it
+  --frame-tilt T      perspective: the far edge shorter by T (0..0.4,
+                      default 0.1)
+  --frame-roll D      the camera turned by D degrees (-10..10, default 2)
+  --frame-vignetting V  light lost in the image's corners (0..1, default 0.15)
+  --frame-blur S      blur, sigma in pixels (default 0.8)
+  --frame-noise S     sensor noise, sigma in grey levels (default 2)
+  --frame-dust N      dust specks on the platform (default 10)
+  --save-frames DIR   write every frame as DIR/mM-aAA-fFFFFFF-LLLLLLL-NN-VERDICT.png
+                      (model, action, feeder, look, frame of the look, the
+                      locator's verdict; look 0 holds the empty platform and
+                      the part-size frame); names sort in the order taken.
+                      DIR must be a writable directory
   --trace FILE.csv    write every step of the session (one model and action)
   --report FILE.png   draw the session: the part's path over the platform and
                       each motor's frequency and amplitude per vibration

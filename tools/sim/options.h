@@ -2,6 +2,7 @@
 #ifndef TAVREL_SIM_OPTIONS_H
 #define TAVREL_SIM_OPTIONS_H
 
+#include "camera.h"
 #include "tavrel_hostkit.h"
 
 #include <cstdint>
@@ -36,6 +37,8 @@ struct Options {
     int maxSteps = 3000;
     int verdictSweeps = 3;
     int cameraMs = 100;
+    FrameOptions frames;           // --camera frames and how it sees the feeders
+    bool frameOptionGiven = false; // a --frame-* option or --save-frames
     Overrides overrides;
     std::string tracePath;
     std::string reportPath;

@@ -59,17 +59,6 @@ std::string interpreter() {
     return chosen != nullptr && *chosen != '\0' ? chosen : TAVREL_PYTHON;
 }
 
-// The installed script beside the installed program, else the source tree's.
-std::string reportScript() {
-    std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    const fs::path installed = program.parent_path() / TAVREL_REPORT_SCRIPT_INSTALLED;
-    if (!error && fs::is_regular_file(installed, error)) {
-        return installed.string();
-    }
-    return TAVREL_REPORT_SCRIPT;
-}
-
 std::vector<std::string> plotArguments(const std::string &tracePath, const std::string &pngPath,
                                        int model, int action) {
     // The library's own geometry: its bands, targets and driven motors.
@@ -80,7 +69,7 @@ std::vector<std::string> plotArguments(const std::string &tracePath, const std::
     float height = 0.0F;
     tvk_sim_platform(model, &width, &height);
     return {interpreter(),
-            reportScript(),
+            tvltools::besideProgram(TAVREL_REPORT_SCRIPT_INSTALLED, TAVREL_REPORT_SCRIPT),
             "--trace",
             tracePath,
             "--out",

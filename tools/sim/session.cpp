@@ -6,6 +6,8 @@
 #include "trace/trace_values.h"
 
 #include <cstdint>
+#include <exception>
+#include <memory>
 #include <stdexcept>
 
 namespace tvlsim {
@@ -20,6 +22,57 @@ void check(const TVK_Api &api, int result, const char *what) {
     if (result < 0) {
         throw std::runtime_error(std::string(what) + ": " + api.strerror(result));
     }
+}
+
+// What the library is shown through rendered frames: the simulated feeder,
+// looked at by its camera. A camera's error stops the step here and is
+// thrown again outside the kit.
+struct FramesView {
+    const TVK_Api *api = nullptr;
+    TVK_SimFeeder *sim = nullptr;
+    std::unique_ptr<SessionCamera> camera;
+    std::exception_ptr error;
+};
+
+int lookAtFrames(void *user, float *x, float *y) {
+    auto *view = static_cast<FramesView *>(user);
+    float trueX = 0.0F;
+    float trueY = 0.0F;
+    try {
+        check(*view->api, view->api->sim_position(view->sim, &trueX, &trueY), "position");
+        return view->camera->look(trueX, trueY, x, y);
+    } catch (...) {
+        view->error = std::current_exception();
+        return -1;
+    }
+}
+
+int vibrateSeen(void *user, const ST_HostFedColC *command) {
+    const auto *view = static_cast<FramesView *>(user);
+    return view->api->sim_feeder_cb(view->sim, command);
+}
+
+TVLSIM_CameraSetup cameraSetup(const SessionSetup &setup, float startX, float startY) {
+    const FrameOptions &o = *setup.frameOptions;
+    TVLSIM_CameraSetup camera{};
+    camera.size = sizeof camera;
+    camera.model = setup.model;
+    camera.width = o.width;
+    camera.height = o.height;
+    camera.orientation = o.orientation;
+    camera.tilt = o.tilt;
+    camera.roll_deg = o.rollDeg;
+    camera.shape = o.shape;
+    camera.vignetting = o.vignetting;
+    camera.blur_px = o.blurPx;
+    camera.noise = o.noise;
+    camera.dust = o.dust;
+    camera.seed = setup.cameraSeed;
+    camera.start_x = startX;
+    camera.start_y = startY;
+    camera.save_dir = o.saveDir.empty() ? nullptr : o.saveDir.c_str();
+    camera.label = setup.label.c_str();
+    return camera;
 }
 
 } // namespace
@@ -57,6 +110,16 @@ SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setu
     config.camera = api.sim_camera_cb;
     config.feeder = api.sim_feeder_cb;
     config.user = sim;
+    FramesView frames;
+    if (setup.frames != nullptr) {
+        frames.api = &api;
+        frames.sim = sim;
+        frames.camera =
+            std::make_unique<SessionCamera>(*setup.frames, cameraSetup(setup, startX, startY));
+        config.camera = lookAtFrames;
+        config.feeder = vibrateSeen;
+        config.user = &frames;
+    }
 
     const double vibrationMsAtStart = api.sim_vibration_ms(sim);
     double cameraMs = 0.0;
@@ -70,7 +133,14 @@ SessionResult runSession(const tvltools::KitCopy &copy, const SessionSetup &setu
     do {
         const double startMs = simMs();
         setSimulatedNow(static_cast<std::int64_t>(startMs * 1e6));
-        step = driver.step();
+        try {
+            step = driver.step();
+        } catch (...) {
+            if (frames.error) {
+                std::rethrow_exception(frames.error);
+            }
+            throw;
+        }
         cameraMs += setup.cameraMs;
         const bool putBack = (step.events & TVK_EV_ARRIVED) != 0;
         if (putBack) {

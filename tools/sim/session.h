@@ -3,6 +3,7 @@
 #ifndef TAVREL_SIM_SESSION_H
 #define TAVREL_SIM_SESSION_H
 
+#include "camera.h"
 #include "session_driver.h"
 #include "tavrel_hostkit.h"
 
@@ -17,6 +18,12 @@ struct SessionSetup {
     int maxSteps = 3000;
     int cameraMs = 100;
     int verdictSweeps = 3; // 0: no early verdict, the whole budget
+    // The frames camera (null: the simulator's coordinates), how it sees the
+    // feeder, and the feeder's seed and name for it.
+    const CameraModule *frames = nullptr;
+    const FrameOptions *frameOptions = nullptr;
+    std::uint64_t cameraSeed = 0;
+    std::string label;
 };
 
 struct SessionResult {
