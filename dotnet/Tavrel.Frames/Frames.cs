@@ -7,8 +7,12 @@
 // of the call: the library reads the host's own memory, never a copy.
 using System;
 using System.Collections.Generic;
+using System.Runtime.CompilerServices;
 using System.Runtime.InteropServices;
 using Tavrel;
+
+// The tests hold the internal records against the C header too.
+[assembly: InternalsVisibleTo("FramesTests")]
 
 namespace Tavrel.Frames
 {

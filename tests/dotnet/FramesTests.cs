@@ -1,8 +1,9 @@
 // Tests of the .NET frames binding under Mono, against libtavrel_frames.
 //
-//   mono FramesTests.exe
+//   mono FramesTests.exe LAYOUT_PROBE
 //
-// Exits 0 when every test passes; results go to standard error.
+// LAYOUT_PROBE prints the C compiler's sizes and offsets of the frames
+// records. Exits 0 when every test passes; results go to standard error.
 using System;
 using System.Collections.Generic;
 using System.IO;
@@ -18,8 +19,14 @@ static class FramesTests
     static readonly Part Centre = new Part(95, 77.5, 20);
     static readonly FrameShape Vga = new FrameShape(640, 480);
 
-    static int Main()
+    static int Main(string[] args)
     {
+        if (args.Length != 1)
+        {
+            Console.Error.WriteLine("usage: mono FramesTests.exe LAYOUT_PROBE");
+            return 2;
+        }
+        Run("records match the C header", () => RecordsMatchTheHeader(args[0]));
         Run("frames are read and written in the host's memory, at any offset and stride", FramesStayInPlace);
         Run("bad frames and bad input are refused, each with its exception", BadInputIsRefused);
         Run("each verdict, and only one part is seen", EachVerdict);
@@ -61,6 +68,60 @@ static class FramesTests
             return;
         }
         throw new Exception($"expected {typeof(T).Name}: {what}");
+    }
+
+    // C record -> the C# record that mirrors it; members map by name.
+    static readonly Dictionary<string, Type> Records = new Dictionary<string, Type>
+    {
+        ["TVF_Frame"] = typeof(FrameRecord),
+        ["TVF_Part"] = typeof(Part),
+        ["TVF_Scene"] = typeof(Scene),
+        ["TVF_LocatorConfig"] = typeof(LocatorConfig),
+        ["TVF_Location"] = typeof(Location),
+        ["TVF_Push"] = typeof(Push),
+        ["TVF_Settle"] = typeof(SettleRecord),
+    };
+
+    static readonly Dictionary<string, string> Fields = new Dictionary<string, string>
+    {
+        ["TVF_Scene.part"] = "Part0", ["TVF_Push.dx"] = "DX", ["TVF_Push.dy"] = "DY",
+    };
+
+    static string PascalCase(string snakeCase) =>
+        string.Concat(snakeCase.Split('_').Select(w => char.ToUpperInvariant(w[0]) + w.Substring(1)));
+
+    static void RecordsMatchTheHeader(string probe)
+    {
+        var start = new System.Diagnostics.ProcessStartInfo(probe) { RedirectStandardOutput = true, UseShellExecute = false };
+        int checkedFacts = 0;
+        using (var process = System.Diagnostics.Process.Start(start))
+        {
+            string line;
+            while ((line = process.StandardOutput.ReadLine()) != null)
+            {
+                string[] parts = line.Split(' ');
+                int value = int.Parse(parts[2]);
+                if (parts[0] == "size")
+                {
+                    Expect(Marshal.SizeOf(Records[parts[1]]) == value, $"sizeof {parts[1]} == {value}");
+                }
+                else if (parts[0] == "offset")
+                {
+                    string record = parts[1].Split('.')[0];
+                    if (!Fields.TryGetValue(parts[1], out string field))
+                        field = PascalCase(parts[1].Split('.')[1]);
+                    int at = (int)Marshal.OffsetOf(Records[record], field);
+                    Expect(at == value, $"offset of {parts[1]} == {value}, not {at}");
+                }
+                else
+                {
+                    continue;
+                }
+                checkedFacts++;
+            }
+            process.WaitForExit();
+            Expect(process.ExitCode == 0 && checkedFacts > 50, "the probe's full report");
+        }
     }
 
     static Scene SceneOf(params Part[] parts)

@@ -1,8 +1,11 @@
 """Frames in from Python: numpy frames lent in place, rendering, calibration,
 orientation, the locator's verdicts, settling, sources and bad input."""
 
+import subprocess
+
 import numpy as np
 import pytest
+from conftest import built
 
 import tavrel
 from tavrel import frames as F
@@ -209,6 +212,20 @@ def test_image_files_come_in_order_and_a_bad_one_is_reported_at_its_turn(tmp_pat
         assert [np.array_equal(f, shown[1]) for f in source] == [True]
     with pytest.raises(F.FramesArgumentError):
         F.Source.files([])
+
+
+def test_records_and_constants_match_the_header():
+    probe = built("TAVREL_FRAMES_LAYOUT_PROBE", "tests", "tavrel_frames_layout_probe")
+    report = subprocess.run([probe], check=True, capture_output=True, text=True).stdout
+    facts = [line.split() for line in report.splitlines()]
+    assert len(facts) > 70
+    for kind, name, value in facts:
+        if kind == "size":
+            assert F.ffi.sizeof(name) == int(value), name
+        elif kind == "offset":
+            assert F.ffi.offsetof(*name.split(".")) == int(value), name
+        else:
+            assert getattr(F.frames_lib, name) == int(value), name
 
 
 def test_every_code_has_a_class_of_its_own():
