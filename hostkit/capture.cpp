@@ -1,9 +1,9 @@
 // Diagnostics capture: file descriptor 1, where the library prints, pointed
 // at a file, at a temporary file read back line by line, or at the null
 // device, and restored. Standard output is process-wide, so is the capture.
-// In an instance the C runtime is the instance's own: there the capture
-// replaces that runtime's standard output stream instead, and descriptor 1
-// stays as it is.
+// In an instance on Linux the C runtime is the instance's own: there the
+// capture replaces that runtime's standard output stream instead, and
+// descriptor 1 stays as it is. On Windows an instance has no capture.
 #include "capture.h"
 
 #include "guard.h"
@@ -181,8 +181,13 @@ bool streamMode() {
 }
 
 #ifdef _WIN32
+// Every copy of the kit shares the process's C runtime, and so its standard
+// output: an instance's capture would take the whole process's text.
 int startStream(const char *function, FILE *) {
-    return tvk::fail(TVK_E_STATE, std::string(function) + ": no instance on this platform");
+    return tvk::fail(TVK_E_PLATFORM,
+                     std::string(function) +
+                         ": an instance on Windows prints to the process's standard output; "
+                         "capture it with the process's own copy");
 }
 FILE *openStreamFile(const char *, int) {
     return nullptr;

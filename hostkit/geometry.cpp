@@ -26,7 +26,7 @@ constexpr AreaBands kAreaBands[TVK_AREA_COUNT] = {
 
 const ST_Logic &factoryLogic() {
     static ST_Logic stFactory{TvlStaticZero::kTag};
-    static const bool bFilled = LogicActMovThrParamInit(&stFactory) == 1;
+    static const bool bFilled = tvk::lib::LogicActMovThrParamInit(&stFactory) == 1;
     (void)bFilled;
     return stFactory;
 }
@@ -89,14 +89,14 @@ int areaOf(int model, int action, float x, float y) {
     const ST_ActManageUnit &unit = factoryUnit(action);
     unsigned char counters[kPosAreaNum] = {};
     EN_MatePosArea area = enPosXLoYMid;
-    LogicPosDim_ValToSta(counters, &area, x, y, unit.stThresX[model], unit.stThresY[model]);
+    tvk::lib::LogicPosDim_ValToSta(counters, &area, x, y, unit.stThresX[model], unit.stThresY[model]);
     return area;
 }
 
 bool inTarget(int model, int action, float x, float y) {
     ST_ActManageUnit unit = factoryUnit(action);
     const auto area = static_cast<EN_MatePosArea>(areaOf(model, action, x, y));
-    return LogicValAnaHandle_ArrPos(area, unit.enAreaCfg) == 1;
+    return tvk::lib::LogicValAnaHandle_ArrPos(area, unit.enAreaCfg) == 1;
 }
 
 } // namespace tvk
@@ -133,7 +133,7 @@ int tvk_geometry(int model, int action, TVK_Geometry *out) {
     full.y_high = unit.stThresY[model].fBandHigh;
     for (int area = 0; area < TVK_AREA_COUNT; ++area) {
         full.target[area] =
-            LogicValAnaHandle_ArrPos(static_cast<EN_MatePosArea>(area), unit.enAreaCfg);
+            tvk::lib::LogicValAnaHandle_ArrPos(static_cast<EN_MatePosArea>(area), unit.enAreaCfg);
     }
     for (int motor = 0; motor < TVK_MOTOR_COUNT; ++motor) {
         full.motor[motor] = unit.enMotCfg[motor];

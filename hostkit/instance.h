@@ -35,6 +35,11 @@ extern "C" {
 // hosts.
 TVK_API void tvk_internal_instance_join(void *(*token_source)(void));
 TVK_API void tvk_internal_instance_leave(void);
+#ifdef _WIN32
+// Points the kit's table of library entry points at library, a private copy
+// of the process's tavrel.dll; 1, or 0 for a file that is not that library.
+TVK_API int tvk_internal_library_bind(void *library);
+#endif
 }
 
 #endif

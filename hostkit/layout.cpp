@@ -65,7 +65,7 @@ std::string logicFault() {
     // cppcheck loses the pointer's use through the placement new.
     // cppcheck-suppress unreadVariable
     ST_Logic *logic = new (fenced->record()) ST_Logic{TvlStaticZero::kTag};
-    if (LogicActMovThrParamInit(logic) != 1) {
+    if (tvk::lib::LogicActMovThrParamInit(logic) != 1) {
         return "LogicActMovThrParamInit refused the kit's record";
     }
     if (!fenced->fenceIntact()) {
@@ -91,7 +91,7 @@ std::string thresholdFault() {
     for (const auto &probe : probes) {
         unsigned char counters[kPosAreaNum] = {};
         EN_MatePosArea area = enPosXLoYMid;
-        LogicPosDim_ValToSta(counters, &area, probe.at, probe.at, thres, thres);
+        tvk::lib::LogicPosDim_ValToSta(counters, &area, probe.at, probe.at, thres, thres);
         if (area != probe.area) {
             return "LogicPosDim_ValToSta reads ST_ActThres otherwise than the kit lays it out";
         }
@@ -104,8 +104,8 @@ std::string thresholdFault() {
 std::unique_ptr<Fenced<ST_VoiMotActMag>> factoryBlock(std::string *fault) {
     auto fenced = std::make_unique<Fenced<ST_VoiMotActMag>>();
     std::memset(fenced->bytes, 0, sizeof(ST_VoiMotActMag));
-    FedKavParamInit(fenced->record());
-    FedKavParamSetInit(fenced->record());
+    tvk::lib::FedKavParamInit(fenced->record());
+    tvk::lib::FedKavParamSetInit(fenced->record());
     if (!fenced->fenceIntact()) {
         *fault = wrotePast("ST_VoiMotActMag", "FedKavParamInit", sizeof(ST_VoiMotActMag));
         return nullptr;
@@ -128,10 +128,10 @@ std::string storeFault() {
         return fault;
     }
     const ST_VoiMotActMag &block = *fenced->record();
-    FeederInit();
+    tvk::lib::FeederInit();
     for (int act = 0; act < kFedActNum; ++act) {
         const auto action = static_cast<EN_FeederAct>(act);
-        if (FedDuartTimRe(action, enFedKav) != block.stActParam[act].u16DuartTim) {
+        if (tvk::lib::FedDuartTimRe(action, enFedKav) != block.stActParam[act].u16DuartTim) {
             return "FedDuartTimRe reads ST_VoiMotActMag otherwise than the kit lays it out";
         }
         for (int param = 0; param < kFedMotParamNum; ++param) {
@@ -139,7 +139,7 @@ std::string storeFault() {
                 const ST_VoiMotParamInf &inf = block.stParamInf[act][param][work];
                 const unsigned short words[kParamScopeNum] = {inf.u16Init, inf.u16Min, inf.u16Max};
                 for (int scope = 0; scope < kParamScopeNum; ++scope) {
-                    if (FedParamRe(action, static_cast<EN_FeederMotParam>(param),
+                    if (tvk::lib::FedParamRe(action, static_cast<EN_FeederMotParam>(param),
                                    static_cast<EN_FedMotWorkType>(work),
                                    static_cast<EN_ParamScopeSet>(scope),
                                    enFedKav) != words[scope]) {

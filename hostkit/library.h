@@ -9,5 +9,51 @@
 #include "feeder/feeder.h"
 #include "logic/clock.h"
 #include "logic/logic.h"
+#include "tavrel.h"
+
+// The library's functions the kit calls, each reached as tvk::lib::name.
+#define TVK_LIBRARY_ENTRIES(X)                                                                     \
+    X(TVLInit)                                                                                     \
+    X(TVLTask)                                                                                     \
+    X(TVLLogicStaCol)                                                                              \
+    X(TVLLogicParamSet)                                                                            \
+    X(FeederInit)                                                                                  \
+    X(FedParamRe)                                                                                  \
+    X(FedDuartTimRe)                                                                               \
+    X(FedKavParamInit)                                                                             \
+    X(FedKavParamSetInit)                                                                          \
+    X(LogicActMovThrParamInit)                                                                     \
+    X(LogicPosDim_ValToSta)                                                                        \
+    X(LogicValAnaHandle_ArrPos)
+
+namespace tvk::lib {
+
+#if defined(_WIN32) && !defined(TVK_STATIC)
+// The shared kit on Windows calls its library through a table: the loader
+// gives every module that imports tavrel.dll the process's one, so an
+// instance's kit reaches its private copy of the library only this way.
+struct Entries {
+#define TVK_ENTRY_MEMBER(name) decltype(&::name) name;
+    TVK_LIBRARY_ENTRIES(TVK_ENTRY_MEMBER)
+#undef TVK_ENTRY_MEMBER
+};
+
+// The table in use: the process's library's, or the copy's once the kit
+// that loaded this one has bound it (before any other call).
+const Entries &entries();
+
+#define TVK_ENTRY_CALL(name)                                                                       \
+    template <typename... Args> auto name(Args... args) {                                          \
+        return entries().name(args...);                                                            \
+    }
+TVK_LIBRARY_ENTRIES(TVK_ENTRY_CALL)
+#undef TVK_ENTRY_CALL
+#else
+#define TVK_ENTRY_USE(name) using ::name;
+TVK_LIBRARY_ENTRIES(TVK_ENTRY_USE)
+#undef TVK_ENTRY_USE
+#endif
+
+} // namespace tvk::lib
 
 #endif

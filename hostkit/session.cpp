@@ -120,7 +120,7 @@ void finish(int outcome, const std::string &reason) {
 
 void give(TVK_StepReport &step, int command) {
     step.host_command = command;
-    TVLLogicStaCol(command);
+    tvk::lib::TVLLogicStaCol(command);
 }
 
 // The standard answers: verify a tuned action; after the verification keep
@@ -219,7 +219,7 @@ int stepOnce() {
     step.area = -1;
     step.host_command = -1;
     g_driver.callbackFailed = false;
-    step.task = TVLTask();
+    step.task = tvk::lib::TVLTask();
     ++g_driver.steps;
     if (step.commanded != 0) {
         step.events |= TVK_EV_VIBRATED;
@@ -382,7 +382,7 @@ int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
     g_driver = Driver{};
     g_driver.config = full;
     g_driver.verdict.begin(full.model, full.action, full.verdict_sweeps);
-    if (TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
+    if (tvk::lib::TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
         return tvk::fail(TVK_E_LIBRARY, "tvk_session_start: TVLInit refused model " +
                                             std::to_string(full.model) + ", action " +
                                             std::to_string(full.action));
@@ -436,7 +436,7 @@ int tvk_session_command(TVK_Session *session, int command) {
     if (result != TVK_OK) {
         return result;
     }
-    TVLLogicStaCol(command);
+    tvk::lib::TVLLogicStaCol(command);
     g_driver.lastHostCommand = command;
     if (command == TVL_CMD_END) {
         finish(TVK_STOPPED, "ended by the host");
@@ -464,7 +464,7 @@ int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params
     if (result != TVK_OK) {
         return result;
     }
-    TVLLogicParamSet(params->u16AmpInit, params->u16AmpMax, params->u16FreInit, params->u16FreMax,
+    tvk::lib::TVLLogicParamSet(params->u16AmpInit, params->u16AmpMax, params->u16FreInit, params->u16FreMax,
                      params->u16FedRunTim);
     g_driver.verdict.begin(g_driver.config.model, g_driver.config.action,
                            g_driver.config.verdict_sweeps);

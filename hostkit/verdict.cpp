@@ -50,10 +50,10 @@ SweepVerdict::Bounds SweepVerdict::boundsInForce(const Motor &motor) const {
     const auto act = static_cast<EN_FeederAct>(action_);
     const auto model = static_cast<EN_FeederModel>(model_);
     const auto work = static_cast<EN_FedMotWorkType>(motor.work);
-    return {FedParamRe(act, enFedMotAmp, work, enParamScopeInit, model),
-            FedParamRe(act, enFedMotAmp, work, enParamScopeMax, model),
-            FedParamRe(act, enFedMotFre, work, enParamScopeInit, model),
-            FedParamRe(act, enFedMotFre, work, enParamScopeMax, model)};
+    return {tvk::lib::FedParamRe(act, enFedMotAmp, work, enParamScopeInit, model),
+            tvk::lib::FedParamRe(act, enFedMotAmp, work, enParamScopeMax, model),
+            tvk::lib::FedParamRe(act, enFedMotFre, work, enParamScopeInit, model),
+            tvk::lib::FedParamRe(act, enFedMotFre, work, enParamScopeMax, model)};
 }
 
 // From the end of the window at the top amplitude straight back to the
