@@ -17,7 +17,7 @@ cmake --build --preset windows -j "$JOBS"
 # Every check must be there: a missing one would pass unnoticed.
 tests=$(ctest --test-dir "$BUILD" -N | sed -n 's/^ *Test *#[0-9]*: //p')
 for name in windows.dll_exports windows.dll_dependencies windows.clock_ns c_host \
-  'windows\.sim_model[0-9]+_action[0-9]+'; do
+  'windows\.sim_model[0-9]+_action[0-9]+' windows.sim_jobs_same_statistics 'instance\..+'; do
   if ! grep -Eqx "$name" <<<"$tests"; then
     echo "windows: no test matching '$name' in $BUILD" >&2
     exit 1

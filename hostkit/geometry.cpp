@@ -89,7 +89,8 @@ int areaOf(int model, int action, float x, float y) {
     const ST_ActManageUnit &unit = factoryUnit(action);
     unsigned char counters[kPosAreaNum] = {};
     EN_MatePosArea area = enPosXLoYMid;
-    tvk::lib::LogicPosDim_ValToSta(counters, &area, x, y, unit.stThresX[model], unit.stThresY[model]);
+    tvk::lib::LogicPosDim_ValToSta(counters, &area, x, y, unit.stThresX[model],
+                                   unit.stThresY[model]);
     return area;
 }
 

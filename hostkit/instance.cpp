@@ -166,8 +166,8 @@ constexpr int kMaxInstances = 16;
 std::atomic<int> g_held{0};
 
 std::mutex g_folderLock;
-std::string g_folder;   // this process's copies, made on the first open
-unsigned g_copies = 0;  // names the next copies
+std::string g_folder;  // this process's copies, made on the first open
+unsigned g_copies = 0; // names the next copies
 constexpr const char *kFolderPrefix = "tavrel-instances-";
 
 std::string systemReason(DWORD error) {
@@ -177,7 +177,8 @@ std::string systemReason(DWORD error) {
         nullptr, error, 0, reinterpret_cast<char *>(&text), 0, nullptr);
     std::string reason = length != 0 ? std::string(text, length) : "error " + std::to_string(error);
     LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
+    while (!reason.empty() &&
+           (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.')) {
         reason.pop_back();
     }
     return reason;
@@ -281,8 +282,8 @@ int copyFile(const std::string &source, const std::string &stem, const std::stri
             return failSystem("the temporary folder");
         }
         sweep(temp);
-        const std::string base = temp + std::string(kFolderPrefix) +
-                                 std::to_string(GetCurrentProcessId()) + "-";
+        const std::string base =
+            temp + std::string(kFolderPrefix) + std::to_string(GetCurrentProcessId()) + "-";
         for (unsigned attempt = 0; g_folder.empty(); ++attempt) {
             const std::string folder = base + std::to_string(attempt);
             if (CreateDirectoryA(folder.c_str(), nullptr) != 0) {
@@ -378,8 +379,8 @@ int bind(Instance &instance, const std::string &what) {
     instance.api.size = sizeof instance.api;
     bool complete = true;
 #define TVK_BIND(name)                                                                             \
-    instance.api.name = reinterpret_cast<decltype(instance.api.name)>(                             \
-        findSymbol(instance.module, "tvk_" #name));                                                \
+    instance.api.name =                                                                            \
+        reinterpret_cast<decltype(instance.api.name)>(findSymbol(instance.module, "tvk_" #name));  \
     complete = complete && instance.api.name != nullptr;
     TVK_API_TABLE(TVK_BIND)
 #undef TVK_BIND

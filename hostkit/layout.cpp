@@ -140,9 +140,9 @@ std::string storeFault() {
                 const unsigned short words[kParamScopeNum] = {inf.u16Init, inf.u16Min, inf.u16Max};
                 for (int scope = 0; scope < kParamScopeNum; ++scope) {
                     if (tvk::lib::FedParamRe(action, static_cast<EN_FeederMotParam>(param),
-                                   static_cast<EN_FedMotWorkType>(work),
-                                   static_cast<EN_ParamScopeSet>(scope),
-                                   enFedKav) != words[scope]) {
+                                             static_cast<EN_FedMotWorkType>(work),
+                                             static_cast<EN_ParamScopeSet>(scope),
+                                             enFedKav) != words[scope]) {
                         return "FedParamRe reads ST_VoiMotActMag otherwise than the kit lays it "
                                "out";
                     }

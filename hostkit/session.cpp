@@ -382,7 +382,8 @@ int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
     g_driver = Driver{};
     g_driver.config = full;
     g_driver.verdict.begin(full.model, full.action, full.verdict_sweeps);
-    if (tvk::lib::TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
+    using tvk::lib::TVLInit;
+    if (TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
         return tvk::fail(TVK_E_LIBRARY, "tvk_session_start: TVLInit refused model " +
                                             std::to_string(full.model) + ", action " +
                                             std::to_string(full.action));
@@ -464,8 +465,8 @@ int tvk_session_set_params(TVK_Session *session, const ST_HostLogicParam *params
     if (result != TVK_OK) {
         return result;
     }
-    tvk::lib::TVLLogicParamSet(params->u16AmpInit, params->u16AmpMax, params->u16FreInit, params->u16FreMax,
-                     params->u16FedRunTim);
+    tvk::lib::TVLLogicParamSet(params->u16AmpInit, params->u16AmpMax, params->u16FreInit,
+                               params->u16FreMax, params->u16FedRunTim);
     g_driver.verdict.begin(g_driver.config.model, g_driver.config.action,
                            g_driver.config.verdict_sweeps);
     return TVK_OK;

@@ -114,9 +114,9 @@ enum {
                             TVK_E_STATE before) */
     TVK_E_THREAD = -12,  /* the object is in use by a call on another thread (since 1.2.0) */
     TVK_E_LIMIT = -13,   /* the process holds as many instances as the C library's loader
-                            allows (since 1.3.0) */
-    TVK_E_PLATFORM = -14 /* not available on this platform: instances on Windows (since
-                            1.3.0) */
+                            allows, or on Windows the kit (since 1.3.0) */
+    TVK_E_PLATFORM = -14 /* not available on this platform: an instance's capture on
+                            Windows (since 1.3.0) */
 };
 
 /* A short English text for a result code; never null, static. */
@@ -560,8 +560,22 @@ TVK_API int tvk_sim_feeder_cb(void *user, const ST_HostFedColC *command);
  * set before the process starts. A closed instance's namespace is used
  * again by the next open (its C runtime stays loaded; the library and the
  * kit load afresh, with fresh state). docs/integrating.md gives the memory
- * and the time an instance takes. Windows: TVK_E_PLATFORM (one C runtime
- * and one module per name). Since 1.3.0. */
+ * and the time an instance takes.
+ *
+ * Windows: the loader keeps one module per name, so an instance is a copy of
+ * the kit's DLL and of tavrel.dll, each under a name of its own, in a folder
+ * of the process's under the temporary folder (GetTempPath), loaded from
+ * there; the kit's copy calls the library's copy, bound at run time. All else
+ * above holds, except: every copy shares the process's C runtime (msvcrt.dll)
+ * and so its standard output. An instance's capture_to_file,
+ * capture_to_callback and capture_discard give TVK_E_PLATFORM; its library's
+ * text goes to the process's standard output, where the process's own
+ * capture (tvk_capture_*) takes it together with every other instance's. The
+ * kit holds at most 16 instances at once (TVK_E_LIMIT past them). Closing an
+ * instance removes its copies; the folder goes at exit. A process killed, or
+ * ending with instances open, leaves its folder behind (the copies of the two
+ * DLLs for each instance); the next process to open an instance removes the
+ * folders of processes that no longer run. Since 1.3.0. */
 
 typedef struct TVK_Instance TVK_Instance;
 
@@ -617,8 +631,9 @@ typedef struct TVK_Api {
  * libtavrel_hostkit of this kit's release beside the running kit; a program
  * may name a kit of its own build, built from the same sources). Loads and
  * checks in a few milliseconds. TVK_E_LIMIT past the loader's limit, with
- * tvk_errmsg() giving the loader's words and the tunable; TVK_E_IO when the
- * kit cannot be loaded (the loader's reason); TVK_E_PLATFORM on Windows.
+ * tvk_errmsg() giving the loader's words and the tunable (Windows: past the
+ * kit's 16); TVK_E_IO when the kit cannot be loaded (the loader's reason) or,
+ * on Windows, copied.
  * The handle is a token (see Conventions); close it with
  * tvk_instance_close. Since 1.3.0. */
 TVK_API int tvk_instance_open(const char *kit_path, TVK_Instance **out);
@@ -632,7 +647,8 @@ TVK_API int tvk_instance_api(const TVK_Instance *instance, TVK_Api *out);
  * name. Since 1.3.0. */
 TVK_API int tvk_instance_symbol(const TVK_Instance *instance, const char *name, void **out);
 /* Unloads the instance: what it printed is flushed, its capture stopped and
- * its C runtime's standard output given back; its objects, handles and
+ * its C runtime's standard output given back (Windows: its copies removed);
+ * its objects, handles and
  * table are gone with it (end them first: an open recorder is abandoned).
  * TVK_OK, also for null; TVK_E_HANDLE for a closed instance; TVK_E_THREAD
  * while a call on it runs on another thread. Since 1.3.0. */

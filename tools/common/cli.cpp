@@ -9,9 +9,28 @@
 #include <filesystem>
 #include <sstream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tvltools {
 
 namespace {
+
+// The running program's file.
+std::filesystem::path programFile(std::error_code &error) {
+#ifdef _WIN32
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    if (length == 0 || length >= sizeof path) {
+        error = std::make_error_code(std::errc::filename_too_long);
+        return {};
+    }
+    return std::string(path, length);
+#else
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+#endif
+}
 
 std::string shortNumber(double value) {
     std::ostringstream text;
@@ -74,11 +93,10 @@ std::string ArgCursor::fileOf(const std::string &option) {
 }
 
 std::string besideProgram(const std::string &installed, const std::string &buildTree) {
-    namespace fs = std::filesystem;
     std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    const fs::path beside = program.parent_path() / installed;
-    if (!error && fs::is_regular_file(beside, error)) {
+    const std::filesystem::path program = programFile(error);
+    const std::filesystem::path beside = program.parent_path() / installed;
+    if (!error && std::filesystem::is_regular_file(beside, error)) {
         return beside.string();
     }
     return buildTree;

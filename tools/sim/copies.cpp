@@ -3,19 +3,14 @@
 #include "cli.h"
 #include "console.h"
 
-#include <cstdio>
-
-// The Windows cross build's thread model has no threads, and Windows no
-// instances: there the fleet runs in the process's own copy.
-#ifndef _WIN32
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <utility>
-#endif
 
 namespace tvlsim {
 
@@ -39,6 +34,8 @@ tvltools::KitCopy instanceCopy(TVK_Instance *instance, bool quiet) {
         throw tvltools::UsageError("instance: " + kitMessage(result));
     }
     copy.useClock = reinterpret_cast<void (*)(tvk::ClockNs)>(useClock);
+    // On Windows an instance has no capture of its own (TVK_E_PLATFORM):
+    // there its text goes where the process's capture sends it.
     if (quiet) {
         (void)copy.api.capture_discard();
     }
@@ -69,7 +66,6 @@ void prime(const tvltools::KitCopy &copy) {
     copy.api.sim_destroy(sim);
 }
 
-#ifndef _WIN32
 // Results come in from the threads in any order and leave in order; only
 // those not yet taken are held.
 class InOrder {
@@ -105,7 +101,6 @@ class InOrder {
     std::map<std::size_t, SessionResult> results_;
     std::exception_ptr error_;
 };
-#endif
 
 } // namespace
 
@@ -155,7 +150,6 @@ void KitCopies::runInOrder(
         }
         return;
     }
-#ifndef _WIN32
     InOrder results;
     // Thread t starts with session t (the first copy, unprimed, with the
     // first session), then takes the next not taken.
@@ -190,7 +184,6 @@ void KitCopies::runInOrder(
     for (std::thread &thread : threads) {
         thread.join();
     }
-#endif
 }
 
 } // namespace tvlsim

@@ -156,12 +156,6 @@ void takeOption(const std::string &arg, tvltools::ArgCursor &args, Options &opti
         options.fleet = static_cast<int>(parseInt(args.valueOf(arg), 1, 1000000, arg));
     } else if (arg == "--jobs") {
         options.jobs = static_cast<int>(parseInt(args.valueOf(arg), 1, 1024, arg));
-#ifdef _WIN32
-        if (options.jobs > 1) {
-            throw UsageError("--jobs above 1 runs instances of the library, which this platform "
-                             "does not offer");
-        }
-#endif
     } else if (arg == "--max-steps") {
         options.maxSteps = static_cast<int>(parseInt(args.valueOf(arg), 1, 10000000, arg));
     } else if (arg == "--verdict") {
@@ -281,13 +275,9 @@ TVK_SimRange pinned(double value) {
 
 } // namespace
 
-// One job per processor where instances exist; one elsewhere.
+// One job per processor.
 int defaultJobs() {
-#ifdef _WIN32
-    return 1;
-#else
     return static_cast<int>(std::max(1U, std::thread::hardware_concurrency()));
-#endif
 }
 
 Options parseOptions(int argc, char **argv) {
