@@ -271,28 +271,33 @@ struct Folder {
 };
 Folder g_folderAtExit;
 
-// Copies source into the process's folder under a name no other module in
-// the process has; the caller holds g_folderLock.
-int copyFile(const std::string &source, const std::string &stem, const std::string &what,
-             std::string *copy) {
-    if (g_folder.empty()) {
-        char temp[MAX_PATH];
-        const DWORD length = GetTempPathA(sizeof temp, temp);
-        if (length == 0 || length >= sizeof temp) {
-            return failSystem("the temporary folder");
-        }
-        sweep(temp);
-        const std::string base =
-            temp + std::string(kFolderPrefix) + std::to_string(GetCurrentProcessId()) + "-";
-        for (unsigned attempt = 0; g_folder.empty(); ++attempt) {
-            const std::string folder = base + std::to_string(attempt);
-            if (CreateDirectoryA(folder.c_str(), nullptr) != 0) {
-                g_folder = folder;
-            } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
-                return failSystem("folder '" + folder + "'");
-            }
+// Removes what ended processes left, then makes this process's folder of
+// copies if it has none yet; the caller holds g_folderLock.
+int prepareFolder() {
+    char temp[MAX_PATH];
+    const DWORD length = GetTempPathA(sizeof temp, temp);
+    if (length == 0 || length >= sizeof temp) {
+        return failSystem("the temporary folder");
+    }
+    sweep(temp);
+    const std::string base =
+        temp + std::string(kFolderPrefix) + std::to_string(GetCurrentProcessId()) + "-";
+    for (unsigned attempt = 0; g_folder.empty(); ++attempt) {
+        const std::string folder = base + std::to_string(attempt);
+        if (CreateDirectoryA(folder.c_str(), nullptr) != 0) {
+            g_folder = folder;
+        } else if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            return failSystem("folder '" + folder + "'");
         }
     }
+    return TVK_OK;
+}
+
+// Copies source into the process's folder under a name no other module in
+// the process has.
+int copyFile(const std::string &source, const std::string &stem, const std::string &what,
+             std::string *copy) {
+    const std::lock_guard<std::mutex> lock(g_folderLock);
     *copy = g_folder + "\\" + stem + "-" + std::to_string(GetCurrentProcessId()) + "-" +
             std::to_string(g_copies++) + ".dll";
     if (CopyFileA(source.c_str(), copy->c_str(), TRUE) == 0) {
@@ -304,12 +309,9 @@ int copyFile(const std::string &source, const std::string &stem, const std::stri
 int loadCopy(Instance &instance, const std::string &source, const std::string &stem,
              const std::string &what, HMODULE *out) {
     std::string copy;
-    {
-        const std::lock_guard<std::mutex> lock(g_folderLock);
-        const int copied = copyFile(source, stem, what, &copy);
-        if (copied != TVK_OK) {
-            return copied;
-        }
+    const int copied = copyFile(source, stem, what, &copy);
+    if (copied != TVK_OK) {
+        return copied;
     }
     instance.files.push_back(copy);
     *out = LoadLibraryExA(copy.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
@@ -337,8 +339,15 @@ int load(Instance &instance, const std::string &what) {
                                           std::to_string(kMaxInstances) +
                                           " instances in one process on Windows");
     }
+    int loaded = TVK_OK;
+    {
+        const std::lock_guard<std::mutex> lock(g_folderLock);
+        loaded = prepareFolder();
+    }
     HMODULE kit = nullptr;
-    const int loaded = loadCopy(instance, instance.path, "tavrel_hostkit", what, &kit);
+    if (loaded == TVK_OK) {
+        loaded = loadCopy(instance, instance.path, "tavrel_hostkit", what, &kit);
+    }
     instance.module = kit;
     if (loaded != TVK_OK) {
         unload(instance); // keeps the thread's message

@@ -42,10 +42,15 @@ struct Entries {
 // that loaded this one has bound it (before any other call).
 const Entries &entries();
 
+// Each name is an object, not a function: a call that names it unqualified
+// then never reaches the process's import by argument-dependent lookup.
 #define TVK_ENTRY_CALL(name)                                                                       \
-    template <typename... Args> auto name(Args... args) {                                          \
-        return entries().name(args...);                                                            \
-    }
+    struct name##Entry {                                                                           \
+        template <typename... Args> auto operator()(Args... args) const {                          \
+            return entries().name(args...);                                                        \
+        }                                                                                          \
+    };                                                                                             \
+    inline constexpr name##Entry name{};
 TVK_LIBRARY_ENTRIES(TVK_ENTRY_CALL)
 #undef TVK_ENTRY_CALL
 #else

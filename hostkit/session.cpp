@@ -382,8 +382,9 @@ int tvk_session_start(const TVK_SessionConfig *config, TVK_Session **out) {
     g_driver = Driver{};
     g_driver.config = full;
     g_driver.verdict.begin(full.model, full.action, full.verdict_sweeps);
-    using tvk::lib::TVLInit;
-    if (TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action) != 1) {
+    const int initialised =
+        tvk::lib::TVLInit(cameraAdapter, feederAdapter, statusAdapter, full.model, full.action);
+    if (initialised != 1) {
         return tvk::fail(TVK_E_LIBRARY, "tvk_session_start: TVLInit refused model " +
                                             std::to_string(full.model) + ", action " +
                                             std::to_string(full.action));

@@ -15,7 +15,12 @@
 #include "scratch_files.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <process.h>
+
+#include <filesystem>
+#include <fstream>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -236,6 +241,40 @@ TEST(Instances, OnWindowsAnInstancesTextIsForTheProcessToCapture) {
     EXPECT_TRUE(holds(process, "FedMod = 1"));
     EXPECT_TRUE(lines.empty());
     EXPECT_TRUE(tvktest::readFile(path).empty());
+}
+
+namespace fs = std::filesystem;
+
+// The files in the folders of copies of the process with that id.
+std::vector<fs::path> copiesOf(const std::string &process) {
+    std::vector<fs::path> files;
+    for (const fs::directory_entry &folder : fs::directory_iterator(fs::temp_directory_path())) {
+        if (folder.path().filename().string().rfind("tavrel-instances-" + process + "-", 0) == 0) {
+            for (const fs::directory_entry &file : fs::directory_iterator(folder.path())) {
+                files.push_back(file.path());
+            }
+        }
+    }
+    return files;
+}
+
+TEST(Instances, OnWindowsTheCopiesGoWithTheirInstanceAndAnEndedProcesssAtTheNextOpen) {
+    // What a killed process left: no process has that id.
+    const fs::path left = fs::temp_directory_path() / "tavrel-instances-4000000000-0";
+    fs::create_directories(left);
+    std::ofstream(left / "tavrel-4000000000-0.dll") << "left behind";
+    const std::string self = std::to_string(_getpid());
+    {
+        const Instance instance;
+        EXPECT_FALSE(fs::exists(left));
+        // The kit's copy and the library's, under names of their own.
+        const std::vector<fs::path> copies = copiesOf(self);
+        ASSERT_EQ(copies.size(), 2U);
+        for (const fs::path &copy : copies) {
+            EXPECT_NE(copy.filename().string().find("-" + self + "-"), std::string::npos) << copy;
+        }
+    }
+    EXPECT_TRUE(copiesOf(self).empty());
 }
 
 #else
