@@ -14,7 +14,8 @@ namespace Tavrel
     /// leaves descriptor 1 (and Console.Out) alone. Throws
     /// TavrelLimitException past the C library's limit (11 instances at once
     /// on glibc 2.36, 15 with GLIBC_TUNABLES=glibc.rtld.nns=16 set before the
-    /// process starts) and TavrelPlatformException on Windows. Dispose it once
+    /// process starts; 16 on Windows, where an instance's capture throws
+    /// TavrelPlatformException: its text is the process's). Dispose it once
     /// the objects made on it are disposed: it refuses before. One that is
     /// forgotten is unloaded after the last of its objects is released.
     /// </summary>

@@ -111,7 +111,7 @@ class LimitError(TavrelError):
 
 
 class PlatformError(TavrelError):
-    """Not available on this platform: instances on Windows (``TVK_E_PLATFORM``)."""
+    """Not available on this platform: an instance's capture on Windows (``TVK_E_PLATFORM``)."""
 
 
 ERROR_CLASSES: Dict[int, Type[TavrelError]] = {

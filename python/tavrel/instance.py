@@ -45,7 +45,8 @@ class Instance:
 
     Raises :class:`~tavrel.LimitError` past the C library's limit (11
     instances at once on glibc 2.36, 15 with ``GLIBC_TUNABLES=glibc.rtld.nns=16``
-    set before Python starts) and :class:`~tavrel.PlatformError` on Windows.
+    set before Python starts; 16 on Windows). On Windows an instance's capture
+    raises :class:`~tavrel.PlatformError`: its text is the process's.
     Close it from the thread that opened it, once the sessions, feeders and
     captures made on it are closed.
     """
